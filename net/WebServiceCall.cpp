@@ -1,0 +1,166 @@
+#include "WebServiceCall.h"
+
+#include <utility>
+
+#include "platform/Console.h"
+#include "platform/UrlSession.h"
+
+namespace vantory {
+
+namespace {
+
+// Invalid sequences become U+FFFD, so a STRING delivery is always valid text.
+std::string decodeUtf8(const platform::Data& bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  std::size_t i = 0;
+  const auto at = [&bytes](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  while (i < bytes.size()) {
+    const unsigned char lead = at(i);
+    std::size_t length = 0;
+    if (lead < 0x80) {
+      length = 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+    }
+    bool valid = length > 0 && i + length <= bytes.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      valid = (at(i + k) & 0xC0) == 0x80;
+    }
+    if (valid && length == 3) {
+      const unsigned char second = at(i + 1);
+      valid = !(lead == 0xE0 && second < 0xA0) && !(lead == 0xED && second >= 0xA0);
+    } else if (valid && length == 4) {
+      const unsigned char second = at(i + 1);
+      valid = !(lead == 0xF0 && second < 0x90) && !(lead == 0xF4 && second >= 0x90);
+    }
+    if (valid) {
+      text.append(bytes, i, length);
+      i += length;
+    } else {
+      text += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+std::shared_ptr<WebServiceCall> WebServiceCall::create() {
+  return std::shared_ptr<WebServiceCall>(new WebServiceCall());
+}
+
+void WebServiceCall::callWebserviceWithParams(const std::string& params,
+                                              StringCompletion responseTypeString,
+                                              JsonCompletion responseTypeJson,
+                                              DataCompletion responseTypeData,
+                                              FailureCompletion failure) {
+  start(params, std::move(responseTypeString), std::move(responseTypeJson),
+        std::move(responseTypeData), std::move(failure));
+}
+
+void WebServiceCall::callWebserviceWithResponseTypeString(StringCompletion responseTypeString,
+                                                          JsonCompletion responseTypeJson,
+                                                          DataCompletion responseTypeData,
+                                                          FailureCompletion failure) {
+  start(std::nullopt, std::move(responseTypeString), std::move(responseTypeJson),
+        std::move(responseTypeData), std::move(failure));
+}
+
+void WebServiceCall::start(const std::optional<std::string>& params,
+                           StringCompletion responseTypeString, JsonCompletion responseTypeJson,
+                           DataCompletion responseTypeData, FailureCompletion failure) {
+  if (!type_ || !urlString_) {
+    if (failure) {
+      failure();
+    }
+    return;
+  }
+  std::string address = *urlString_;
+  if (*type_ == CallType::GET) {
+    if (params) {
+      address += "?" + *params;  // verbatim: nothing is escaped
+    }
+    platform::Console::print("\n" + address);
+  }
+  std::optional<platform::Url> url = platform::Url::fromString(address);
+  if (!url) {
+    if (failure) {
+      failure();
+    }
+    return;
+  }
+  platform::UrlRequest request(std::move(*url), 0, 60.0);
+  if (*type_ == CallType::POST) {
+    request.httpMethod = "POST";
+    if (params) {
+      request.httpBody = *params;  // UTF-8 bytes, byte for byte
+    }
+  }
+
+  auto session = platform::UrlSession::sharedSession();
+  auto task = session->dataTaskWithRequest(
+      std::move(request),
+      [self = shared_from_this(), responseTypeString = std::move(responseTypeString),
+       responseTypeJson = std::move(responseTypeJson),
+       responseTypeData = std::move(responseTypeData),
+       failure = std::move(failure)](const std::optional<platform::Data>& body,
+                                     const std::optional<platform::HttpUrlResponse>& /*response*/,
+                                     const std::optional<platform::UrlError>& /*error*/) {
+        // The status code and the transport error are not examined: a body
+        // that comes with an error status is delivered like any other.
+        const bool delivered =
+            self->processDataWithData(body, responseTypeString, responseTypeJson, responseTypeData);
+        if (!delivered && failure) {
+          failure();
+        }
+      });
+  task->resume();
+}
+
+bool WebServiceCall::processDataWithData(const std::optional<platform::Data>& data,
+                                         const StringCompletion& responseTypeString,
+                                         const JsonCompletion& responseTypeJson,
+                                         const DataCompletion& responseTypeData) const {
+  if (!data) {
+    return false;
+  }
+  if (!reponseType_) {
+    return false;
+  }
+  switch (*reponseType_) {
+    case ResponseType::STRING:
+      if (responseTypeString) {
+        responseTypeString(decodeUtf8(*data));
+      }
+      return true;
+    case ResponseType::JSON: {
+      nlohmann::json parsed;
+      try {
+        parsed = nlohmann::json::parse(*data);
+      } catch (const nlohmann::json::parse_error& error) {
+        platform::Console::print(error.what());
+        return false;
+      }
+      if (responseTypeJson) {
+        // Any top-level value parses; only an object reaches the caller as one.
+        responseTypeJson(parsed.is_object() ? std::optional<nlohmann::json>(std::move(parsed))
+                                            : std::nullopt);
+      }
+      return true;
+    }
+    case ResponseType::DATA:
+      if (responseTypeData) {
+        responseTypeData(*data);
+      }
+      return true;
+  }
+  return false;
+}
+
+}  // namespace vantory

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Data.h"
+
+namespace vantory {
+
+enum class CallType { GET = 0, POST = 1 };
+
+enum class ResponseType { STRING = 0, JSON = 1, DATA = 2 };
+
+// One HTTP request to the service. Set type, reponseType and urlString, then
+// start it; the reply body is delivered by kind, on the URL session's
+// background queue, to exactly one completion (or none). The pending request
+// keeps the call and its completions alive until delivery.
+class WebServiceCall : public std::enable_shared_from_this<WebServiceCall> {
+ public:
+  using StringCompletion = std::function<void(const std::string&)>;
+  using JsonCompletion = std::function<void(const std::optional<nlohmann::json>&)>;
+  using DataCompletion = std::function<void(const platform::Data&)>;
+  // Called instead of any of the above when the call produced nothing usable:
+  // no body (transport failure), a body that is not JSON when JSON was asked
+  // for, or an address that does not parse.
+  using FailureCompletion = std::function<void()>;
+
+  static std::shared_ptr<WebServiceCall> create();
+
+  const std::optional<CallType>& type() const { return type_; }
+  void setType(CallType type) { type_ = type; }
+  const std::optional<ResponseType>& reponseType() const { return reponseType_; }
+  void setReponseType(ResponseType reponseType) { reponseType_ = reponseType; }
+  const std::optional<std::string>& urlString() const { return urlString_; }
+  void setUrlString(std::string urlString) { urlString_ = std::move(urlString); }
+
+  void callWebserviceWithParams(const std::string& params, StringCompletion responseTypeString,
+                                JsonCompletion responseTypeJson, DataCompletion responseTypeData,
+                                FailureCompletion failure = {});
+
+  void callWebserviceWithResponseTypeString(StringCompletion responseTypeString,
+                                            JsonCompletion responseTypeJson,
+                                            DataCompletion responseTypeData,
+                                            FailureCompletion failure = {});
+
+  // Delivers one reply body by reponseType. Returns whether a completion for
+  // the body's kind was called (an absent body or unparsable JSON: false).
+  bool processDataWithData(const std::optional<platform::Data>& data,
+                           const StringCompletion& responseTypeString,
+                           const JsonCompletion& responseTypeJson,
+                           const DataCompletion& responseTypeData) const;
+
+ private:
+  WebServiceCall() = default;
+
+  void start(const std::optional<std::string>& params, StringCompletion responseTypeString,
+             JsonCompletion responseTypeJson, DataCompletion responseTypeData,
+             FailureCompletion failure);
+
+  std::optional<CallType> type_;
+  std::optional<ResponseType> reponseType_;
+  std::optional<std::string> urlString_;
+};
+
+}  // namespace vantory

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "UrlSession.h"
+
+namespace platform {
+
+// The URL session on libcurl: one background thread runs the multi interface,
+// so any number of requests are in flight at once and connections are reused.
+class CurlUrlSession final : public UrlSession {
+ public:
+  CurlUrlSession();
+  ~CurlUrlSession() override;
+
+  CurlUrlSession(const CurlUrlSession&) = delete;
+  CurlUrlSession& operator=(const CurlUrlSession&) = delete;
+
+ protected:
+  void startTransfer(UrlRequest request, UrlSessionDataTask::Completion completion) override;
+
+ private:
+  struct Transfer;
+
+  void run();
+  void addPending();
+  void finishCompleted();
+
+  void* multi_ = nullptr;  // CURLM*, kept out of the header
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Transfer>> pending_;
+  std::vector<std::unique_ptr<Transfer>> active_;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+}  // namespace platform

@@ -1,0 +1,111 @@
+#include "DispatchQueue.h"
+
+#include <utility>
+
+namespace platform {
+
+DispatchQueue::DispatchQueue(std::string label) : label_(std::move(label)) {
+  worker_ = std::thread([this] { workerLoop(); });
+}
+
+DispatchQueue::DispatchQueue(MainTag) : label_("main") {}
+
+DispatchQueue::~DispatchQueue() {
+  if (!worker_.joinable()) {
+    return;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  condition_.notify_all();
+  worker_.join();
+}
+
+DispatchQueue& DispatchQueue::main() {
+  // Never destroyed: work may still be queued from other threads at exit.
+  static auto* queue = new DispatchQueue(MainTag{});
+  return *queue;
+}
+
+void DispatchQueue::async(Work work) {
+  std::function<void()> wake;
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(work));
+    wake = wakeHandler_;
+  }
+  condition_.notify_one();
+  if (wake) {
+    wake();
+  }
+}
+
+bool DispatchQueue::popOne(Work& out) {
+  std::lock_guard lock(mutex_);
+  if (queue_.empty()) {
+    return false;
+  }
+  out = std::move(queue_.front());
+  queue_.pop_front();
+  return true;
+}
+
+std::size_t DispatchQueue::drain() {
+  std::size_t ran = 0;
+  Work work;
+  while (popOne(work)) {
+    work();
+    work = nullptr;
+    ++ran;
+  }
+  return ran;
+}
+
+bool DispatchQueue::runUntil(const std::function<bool()>& condition,
+                             std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (true) {
+    if (condition()) {
+      return true;
+    }
+    Work work;
+    {
+      std::unique_lock lock(mutex_);
+      if (!condition_.wait_until(lock, deadline, [this] { return !queue_.empty(); })) {
+        break;
+      }
+      work = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    work();
+  }
+  return condition();
+}
+
+void DispatchQueue::runFor(std::chrono::milliseconds duration) {
+  runUntil([] { return false; }, duration);
+}
+
+void DispatchQueue::setWakeHandler(std::function<void()> handler) {
+  std::lock_guard lock(mutex_);
+  wakeHandler_ = std::move(handler);
+}
+
+void DispatchQueue::workerLoop() {
+  while (true) {
+    Work work;
+    {
+      std::unique_lock lock(mutex_);
+      condition_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (queue_.empty()) {
+        return;  // stopping, and everything queued has run
+      }
+      work = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    work();
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,83 @@
+#include "Url.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+
+namespace platform {
+
+namespace {
+
+// Characters that may never appear in an address, escaped or not: controls,
+// space, and the ones RFC 3986 leaves out of every component.
+bool hasForbiddenCharacter(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7f) {
+      return true;
+    }
+    switch (c) {
+      case '"':
+      case '<':
+      case '>':
+      case '\\':
+      case '^':
+      case '`':
+      case '{':
+      case '|':
+      case '}':
+        return true;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
+bool curlAccepts(const std::string& text) {
+  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> handle(curl_url(), curl_url_cleanup);
+  if (!handle) {
+    return false;
+  }
+  if (curl_url_set(handle.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
+      CURLUE_OK) {
+    return false;
+  }
+  char* host = nullptr;
+  const bool hasHost = curl_url_get(handle.get(), CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+                       host != nullptr && host[0] != '\0';
+  curl_free(host);
+  return hasHost;
+}
+
+}  // namespace
+
+std::optional<Url> Url::fromString(std::string_view text) {
+  if (text.empty() || hasForbiddenCharacter(text)) {
+    return std::nullopt;
+  }
+  const std::size_t schemeEnd = text.find("://");
+  if (schemeEnd == std::string_view::npos || schemeEnd == 0) {
+    return std::nullopt;
+  }
+  Url url;
+  url.text_ = std::string(text);
+  if (!curlAccepts(url.text_)) {
+    return std::nullopt;
+  }
+  url.scheme_ = std::string(text.substr(0, schemeEnd));
+  const std::string_view rest = text.substr(schemeEnd + 3);
+  const std::size_t authorityEnd = rest.find_first_of("/?#");
+  url.authority_ = std::string(rest.substr(0, authorityEnd));
+  std::string_view target =
+      authorityEnd == std::string_view::npos ? std::string_view{} : rest.substr(authorityEnd);
+  target = target.substr(0, target.find('#'));
+  if (target.empty() || target.front() != '/') {
+    url.requestTarget_ = "/" + std::string(target);
+  } else {
+    url.requestTarget_ = std::string(target);
+  }
+  return url;
+}
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// An absolute address such as "http://host:8080/path?query". Only text that
+// parses as a whole becomes a Url; anything else (a space inside, no scheme,
+// no host) yields nothing.
+class Url {
+ public:
+  static std::optional<Url> fromString(std::string_view text);
+
+  // The text exactly as given.
+  const std::string& absoluteString() const { return text_; }
+  const std::string& scheme() const { return scheme_; }
+  // "host" or "host:port" (as written).
+  const std::string& authority() const { return authority_; }
+  // Path and query as written, without the fragment; "/" when the address
+  // has neither. This is what goes on the HTTP request line.
+  const std::string& requestTarget() const { return requestTarget_; }
+
+ private:
+  Url() = default;
+  std::string text_;
+  std::string scheme_;
+  std::string authority_;
+  std::string requestTarget_;
+};
+
+}  // namespace platform

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vantory {
+
+class Currency {
+ public:
+  Currency() = delete;
+
+  // The price text in the currency format of the current locale ("$19.50"
+  // for "19.5" under en_US), or nothing when the text is not a plain number
+  // (read as strtod does in the C locale, the whole text, ASCII only, no
+  // white space anywhere).
+  static std::optional<std::string> formatPrice(const std::string& price);
+
+  // The number a price text holds, by the rule above.
+  static std::optional<double> readPrice(const std::string& price);
+};
+
+}  // namespace vantory

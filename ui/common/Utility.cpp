@@ -1,0 +1,42 @@
+#include "Utility.h"
+
+#include "platform/Console.h"
+#include "platform/UserDefaults.h"
+
+namespace vantory {
+
+std::optional<nlohmann::json> Utility::convertToDictionary(const std::string& text) {
+  nlohmann::json parsed;
+  try {
+    parsed = nlohmann::json::parse(text);
+  } catch (const nlohmann::json::parse_error& error) {
+    platform::Console::print(error.what());
+    return std::nullopt;
+  }
+  if (!parsed.is_object()) {
+    return std::nullopt;
+  }
+  return parsed;
+}
+
+std::optional<std::string> Utility::convertToJsonString(const nlohmann::json& record) {
+  try {
+    return record.dump(-1, ' ', /*ensure_ascii=*/true, nlohmann::json::error_handler_t::strict);
+  } catch (const nlohmann::json::type_error&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<nlohmann::json> Utility::getUserDefault(const std::string& key) {
+  return platform::UserDefaults::standardUserDefaults().objectForKey(key);
+}
+
+std::optional<std::string> Utility::storedUserName() {
+  const auto name = getUserDefault("Name");
+  if (!name || !name->is_string()) {
+    return std::nullopt;
+  }
+  return name->get<std::string>();
+}
+
+}  // namespace vantory
