@@ -1,0 +1,236 @@
+#include "ListViewController.h"
+
+#include "net/ServerApi.h"
+#include "platform/Console.h"
+#include "platform/DispatchQueue.h"
+#include "platform/toolkit/Label.h"
+#include "platform/toolkit/NavigationController.h"
+#include "platform/toolkit/Storyboard.h"
+#include "ui/common/RecordReceiver.h"
+#include "ui/common/RecordText.h"
+#include "ui/common/UiUtility.h"
+#include "ui/common/Utility.h"
+
+namespace vantory {
+
+using platform::DispatchQueue;
+using platform::IndexPath;
+
+ListViewController::ListViewController(ListScreenValues values) : values_(std::move(values)) {
+  outlet("tableView", tableView_);
+  outlet("activityIndicator", activityIndicator_);
+}
+
+void ListViewController::viewDidLoad() {
+  ViewController::viewDidLoad();
+  UiUtility::styleNavigationBar(*this);
+  UiUtility::setBackgroundPattern(*this);
+  setUpScreen();
+  if (activityIndicator_ != nullptr) {
+    activityIndicator_->setHidden(true);
+  }
+}
+
+void ListViewController::viewDidAppear(bool animated) {
+  ViewController::viewDidAppear(animated);
+  refresh();
+}
+
+void ListViewController::showActivity() {
+  if (activityIndicator_ != nullptr) {
+    activityIndicator_->setHidden(false);
+    activityIndicator_->startAnimating();
+  }
+}
+
+void ListViewController::hideActivity() {
+  if (activityIndicator_ != nullptr) {
+    activityIndicator_->setHidden(true);
+    activityIndicator_->stopAnimating();
+  }
+}
+
+void ListViewController::refresh() {
+  const std::optional<std::string> parameter = listParameter();
+  if (!parameter) {
+    return;  // without its record the screen has nothing to ask for
+  }
+  showActivity();
+  auto self = sharedThis<ListViewController>();
+  ServerApi::makeCall(*values_.endpoint)
+      ->callWebserviceWithParams(
+          *parameter, {},
+          [self](const std::optional<nlohmann::json>& reply) { self->processListResponse(reply); },
+          {});
+}
+
+std::optional<nlohmann::json> ListViewController::pickList(
+    const std::optional<nlohmann::json>& reply) {
+  if (!reply || !reply->is_object()) {
+    return std::nullopt;
+  }
+  const auto found = reply->find(std::string(values_.endpoint->replyKey));
+  if (found == reply->end() || !found->is_array()) {
+    return std::nullopt;
+  }
+  return *found;
+}
+
+void ListViewController::processListResponse(const std::optional<nlohmann::json>& reply) {
+  platform::Console::print(RecordText::describe(reply));
+  std::optional<nlohmann::json> list = pickList(reply);
+  // Only the main queue touches the list, so the table never sees it change
+  // between its counts and its rows.
+  DispatchQueue::main().async([self = sharedThis<ListViewController>(), list = std::move(list)] {
+    self->list_ = list;
+    self->hideActivity();
+    if (self->tableView_ != nullptr) {
+      self->tableView_->reloadData();
+    }
+    self->listShown();
+  });
+}
+
+void ListViewController::printEmptyLabel() {
+  if (tableView_ == nullptr) {
+    return;
+  }
+  const platform::Rect bounds = view().bounds();
+  auto label = std::make_shared<platform::Label>(platform::Rect{0, 0, bounds.width, bounds.height});
+  label->setText(values_.emptyListMessage);
+  label->setTextColor(platform::Color::brownColor());
+  label->setTextAlignment(platform::TextAlignment::center);
+  label->setFont(platform::Font::boldSystemFontOfSize(16.0));
+  label->sizeToFit();
+  tableView_->setBackgroundView(label);
+}
+
+int ListViewController::countOrEmptyMessage() {
+  if (!list_ || !list_->is_array() || list_->empty()) {
+    printEmptyLabel();
+    return 0;
+  }
+  if (tableView_ != nullptr) {
+    tableView_->setBackgroundView(nullptr);
+  }
+  return static_cast<int>(list_->size());
+}
+
+int ListViewController::numberOfSectionsInTableView(platform::TableView& /*tableView*/) {
+  if (values_.shape == ListScreenValues::Shape::oneSection) {
+    return 1;
+  }
+  return countOrEmptyMessage();
+}
+
+int ListViewController::numberOfRowsInSection(platform::TableView& /*tableView*/, int section) {
+  switch (values_.shape) {
+    case ListScreenValues::Shape::oneSection:
+      return countOrEmptyMessage();
+    case ListScreenValues::Shape::sectionPerRecord:
+      return 1;
+    case ListScreenValues::Shape::grouped: {
+      if (!list_ || section < 0 || section >= static_cast<int>(list_->size())) {
+        return 0;
+      }
+      const nlohmann::json& group = (*list_)[static_cast<std::size_t>(section)];
+      return group.is_array() ? static_cast<int>(group.size()) : 0;
+    }
+  }
+  return 0;
+}
+
+const nlohmann::json* ListViewController::recordAt(IndexPath indexPath) const {
+  if (!list_ || !list_->is_array()) {
+    return nullptr;
+  }
+  const auto element = [](const nlohmann::json& array, int index) -> const nlohmann::json* {
+    if (!array.is_array() || index < 0 || index >= static_cast<int>(array.size())) {
+      return nullptr;
+    }
+    return &array[static_cast<std::size_t>(index)];
+  };
+  switch (values_.shape) {
+    case ListScreenValues::Shape::oneSection:
+      return element(*list_, indexPath.row);
+    case ListScreenValues::Shape::sectionPerRecord:
+      return element(*list_, indexPath.section);
+    case ListScreenValues::Shape::grouped: {
+      const nlohmann::json* group = element(*list_, indexPath.section);
+      return group != nullptr ? element(*group, indexPath.row) : nullptr;
+    }
+  }
+  return nullptr;
+}
+
+std::shared_ptr<platform::TableViewCell> ListViewController::cellForRowAtIndexPath(
+    platform::TableView& tableView, IndexPath indexPath) {
+  auto cell = tableView.dequeueReusableCellWithIdentifier(values_.cellIdentifier, indexPath);
+  const nlohmann::json* record = recordAt(indexPath);
+  // A row that is not a record is shown empty rather than trusted.
+  fillCell(*cell, record != nullptr ? *record : nlohmann::json::object());
+  cell->setTintColor(platform::Color::redColor());
+  return cell;
+}
+
+void ListViewController::didSelectRowAtIndexPath(platform::TableView& /*tableView*/,
+                                                 IndexPath indexPath) {
+  const nlohmann::json* record = recordAt(indexPath);
+  if (values_.nextScreen.empty() || record == nullptr) {
+    return;
+  }
+  const std::optional<std::string> recordInfo = Utility::convertToJsonString(*record);
+  if (!recordInfo) {
+    return;
+  }
+  openScreen(values_.nextScreen, [&recordInfo](platform::ViewController& next) {
+    if (auto* receiver = dynamic_cast<RecordReceiver*>(&next)) {
+      receiver->receiveRecordInfo(*recordInfo);
+    }
+  });
+}
+
+void ListViewController::openScreen(const std::string& identifier,
+                                    const std::function<void(platform::ViewController&)>& prepare) {
+  if (!storyboard()) {
+    return;
+  }
+  auto next = storyboard()->instantiateViewControllerWithIdentifier(identifier);
+  if (!next) {
+    return;
+  }
+  prepare(*next);
+  DispatchQueue::main().async([self = shared_from_this(), next] {
+    if (platform::NavigationController* navigation = self->navigationController()) {
+      navigation->pushViewController(next, true);
+    }
+  });
+}
+
+void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::json& record,
+                                    bool printReply) {
+  const std::optional<std::string> recordText = Utility::convertToJsonString(record);
+  if (!recordText) {
+    return;
+  }
+  showActivity();
+  auto self = sharedThis<ListViewController>();
+  ServerApi::makeCall(endpoint)->callWebserviceWithParams(
+      ServerApi::parameterText(endpoint, *recordText), {},
+      [self, printReply](const std::optional<nlohmann::json>& reply) {
+        // Any JSON reply counts as done; its content is not read.
+        if (printReply) {
+          platform::Console::print(RecordText::describe(reply));
+        }
+        DispatchQueue::main().async([self] { self->refresh(); });
+      },
+      {},
+      [self] {
+        DispatchQueue::main().async([self] {
+          self->hideActivity();
+          UiUtility::showSendFailure(*self);
+        });
+      });
+}
+
+}  // namespace vantory

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "net/Endpoint.h"
+#include "platform/toolkit/ActivityIndicatorView.h"
+#include "platform/toolkit/TableView.h"
+#include "platform/toolkit/ViewController.h"
+
+namespace vantory {
+
+// What one list screen shows, and how.
+struct ListScreenValues {
+  enum class Shape {
+    oneSection,        // one section, a row per record
+    sectionPerRecord,  // a section of one row per record
+    grouped,           // a section per group, a row per record of the group
+  };
+
+  const Endpoint* endpoint;  // where the list comes from; its reply key names the list
+  std::string cellIdentifier;
+  std::string emptyListMessage;
+  Shape shape;
+  std::string nextScreen;  // identifier of the screen a row opens; empty: none
+};
+
+// The cycle every list screen runs: on appearing (and on its refresh button)
+// it shows its activity indicator and asks its endpoint for the list; the
+// reply is printed and picked on the URL session's queue, then applied on the
+// main queue (list replaced, indicator hidden and stopped, table reloaded).
+// The table shows a row per record or, with none, a centred brown message
+// behind it. A row opens the next screen with its record as JSON text.
+class ListViewController : public platform::ViewController,
+                           public platform::TableViewDataSource,
+                           public platform::TableViewDelegate {
+ public:
+  explicit ListViewController(ListScreenValues values);
+
+  void viewDidLoad() override;
+  void viewDidAppear(bool animated) override;
+
+  void refresh();
+  void printEmptyLabel();
+
+  // The list of the last reply; absent before the first and after a reply
+  // without a list.
+  const std::optional<nlohmann::json>& list() const { return list_; }
+
+  platform::TableView* tableView() const { return tableView_; }
+  platform::ActivityIndicatorView* activityIndicator() const { return activityIndicator_; }
+
+  int numberOfSectionsInTableView(platform::TableView& tableView) override;
+  int numberOfRowsInSection(platform::TableView& tableView, int section) override;
+  std::shared_ptr<platform::TableViewCell> cellForRowAtIndexPath(
+      platform::TableView& tableView, platform::IndexPath indexPath) override;
+  void didSelectRowAtIndexPath(platform::TableView& tableView,
+                               platform::IndexPath indexPath) override;
+
+ protected:
+  // The parameter of the list request; nothing when the screen lacks what it
+  // needs to ask (then nothing is sent).
+  virtual std::optional<std::string> listParameter() = 0;
+  virtual void fillCell(platform::TableViewCell& cell, const nlohmann::json& record) = 0;
+  // Load steps of the screen itself (record decoding, labels, bar buttons).
+  virtual void setUpScreen() {}
+  // Picks the list out of a reply, on the URL session's queue. By default the
+  // array under the endpoint's reply key.
+  virtual std::optional<nlohmann::json> pickList(const std::optional<nlohmann::json>& reply);
+  // Runs on the main queue once a new list has been shown.
+  virtual void listShown() {}
+
+  // The reply handling of the cycle (called on the URL session's queue).
+  void processListResponse(const std::optional<nlohmann::json>& reply);
+
+  void showActivity();
+  void hideActivity();
+
+  // Sends the record to the endpoint ("name=" + its JSON text); any JSON
+  // reply refreshes the screen, no usable reply stops the indicator and says
+  // so. Nothing is sent when the record cannot be written as JSON text.
+  void sendRecord(const Endpoint& endpoint, const nlohmann::json& record, bool printReply);
+
+  // Makes the screen by identifier, lets the caller hand it its data, then
+  // pushes it on the main queue (nothing without a navigation stack).
+  void openScreen(const std::string& identifier,
+                  const std::function<void(platform::ViewController&)>& prepare);
+
+  // The record behind a row; nullptr when there is none.
+  const nlohmann::json* recordAt(platform::IndexPath indexPath) const;
+
+  platform::TableView* tableView_ = nullptr;
+  platform::ActivityIndicatorView* activityIndicator_ = nullptr;
+
+ private:
+  int countOrEmptyMessage();
+
+  ListScreenValues values_;
+  std::optional<nlohmann::json> list_;
+};
+
+}  // namespace vantory

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/toolkit/BarButtonItem.h"
+#include "platform/toolkit/Label.h"
+#include "platform/toolkit/TextView.h"
+#include "ui/common/ListViewController.h"
+#include "ui/common/RecordReceiver.h"
+
+namespace vantory {
+
+// What the item detail and purchase screens share: one deal shown with its
+// name, description, price, poster and the three counters (wanted in total,
+// bought, still needed), a list of people, and a refresh that reads the list
+// and then re-reads the deal.
+class ItemDetailViewController : public ListViewController, public RecordReceiver {
+ public:
+  // The labels after a re-read: all item texts, or the counters only.
+  enum class Reread { itemAndCounters, countersOnly };
+
+  ItemDetailViewController(ListScreenValues values, Reread reread);
+
+  const std::optional<std::string>& itemInfo() const { return itemInfo_; }
+  void setItemInfo(std::string itemInfo) { itemInfo_ = std::move(itemInfo); }
+  void receiveRecordInfo(const std::string& recordInfo) override { setItemInfo(recordInfo); }
+  const std::optional<nlohmann::json>& item() const { return item_; }
+
+  void refreshSelected(platform::ModelObject* sender);
+  void refreshItemInfo();
+  void processItemInfoWithResponse(const std::optional<nlohmann::json>& reply);
+
+  // Interested minus bought, each read as a signed 64-bit whole number
+  // ("+"/"-" and digits only); exact, so it may be negative or exceed 32
+  // bits. Nothing when either does not read.
+  static std::optional<std::string> neededCount(const std::string& interested,
+                                                const std::string& bought);
+
+  const std::shared_ptr<platform::BarButtonItem>& refreshButton() const { return refreshButton_; }
+  platform::Label* itemName() const { return itemName_; }
+  platform::TextView* descriptionLabel() const { return descriptionLabel_; }
+  platform::Label* priceLabel() const { return priceLabel_; }
+  platform::Label* postedBy() const { return postedBy_; }
+  platform::Label* totalLabel() const { return totalLabel_; }
+  platform::Label* boughtLabel() const { return boughtLabel_; }
+  platform::Label* neededLabel() const { return neededLabel_; }
+
+ protected:
+  void setUpScreen() override;
+  std::optional<std::string> listParameter() override;
+  void listShown() override;
+  void fillCell(platform::TableViewCell& cell, const nlohmann::json& record) override;
+  // The screen's own bar buttons.
+  virtual void placeBarButtons() = 0;
+
+  // The id of the deal shown, when it has one.
+  std::optional<std::string> itemId() const;
+
+  // The quantity prompt of interest and purchase: "Quantity" is checked for
+  // blankness, then handed to send.
+  void promptForQuantity(const std::string& title,
+                         std::function<void(const std::optional<std::string>&)> send);
+  // Sends an interest or a purchase of the quantity under the stored name.
+  void sendQuantity(const Endpoint& endpoint, const std::optional<std::string>& quantity);
+
+  std::shared_ptr<platform::BarButtonItem> refreshButton_;
+
+ private:
+  void fillItemTexts();
+  void fillPoster();
+  void fillCounters();
+
+  Reread reread_;
+  std::optional<std::string> itemInfo_;
+  std::optional<nlohmann::json> item_;
+  platform::Label* itemName_ = nullptr;
+  platform::TextView* descriptionLabel_ = nullptr;
+  platform::Label* priceLabel_ = nullptr;
+  platform::Label* postedBy_ = nullptr;
+  platform::Label* totalLabel_ = nullptr;
+  platform::Label* boughtLabel_ = nullptr;
+  platform::Label* neededLabel_ = nullptr;
+};
+
+}  // namespace vantory

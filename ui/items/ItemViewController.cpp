@@ -1,0 +1,90 @@
+#include "ItemViewController.h"
+
+#include "net/RecordKeys.h"
+#include "net/ServerApi.h"
+#include "ui/common/Prompt.h"
+#include "ui/common/RecordText.h"
+#include "ui/common/StringUtil.h"
+#include "ui/common/UiUtility.h"
+#include "ui/common/Utility.h"
+#include "ui/items/ItemCellContent.h"
+
+namespace vantory {
+
+ItemViewController::ItemViewController()
+    : ListViewController({&ServerApi::getListOfItems, "itemCell", "You Dont have any Items.",
+                          ListScreenValues::Shape::sectionPerRecord, "interestedView"}) {
+  outlet("addButton", addButton_);
+  outlet("refreshButton", refreshButton_);
+  outlet("createdLabel", createdLabel_);
+  action("addItemSelected:", [this](platform::ModelObject* sender) { addItemSelected(sender); });
+  action("refreshSelected:", [this](platform::ModelObject* sender) { refreshSelected(sender); });
+}
+
+void ItemViewController::setUpScreen() {
+  store_ = storeInfo_ ? Utility::convertToDictionary(*storeInfo_) : std::nullopt;
+  if (store_) {
+    navigationItem().setTitle(RecordText::text(*store_, key::name));
+    const auto createdBy = RecordText::text(*store_, key::createdBy);
+    if (createdLabel_ != nullptr && createdBy) {
+      createdLabel_->setText("Store added by " + *createdBy);
+    }
+  }
+  platform::NavigationItem::Items buttons;
+  for (const auto& button : {addButton_, refreshButton_}) {
+    if (button) {
+      buttons.push_back(button);
+    }
+  }
+  navigationItem().setRightBarButtonItems(std::move(buttons), true);
+}
+
+void ItemViewController::refreshSelected(platform::ModelObject* /*sender*/) { refresh(); }
+
+void ItemViewController::processItemsWithResponse(const std::optional<nlohmann::json>& reply) {
+  processListResponse(reply);
+}
+
+std::optional<std::string> ItemViewController::listParameter() {
+  const auto storeId = store_ ? RecordText::text(*store_, key::id) : std::nullopt;
+  if (!storeId) {
+    return std::nullopt;
+  }
+  return ServerApi::parameterText(ServerApi::getListOfItems, *storeId);
+}
+
+void ItemViewController::fillCell(platform::TableViewCell& cell, const nlohmann::json& record) {
+  ItemCellContent::fill(cell, record);
+}
+
+void ItemViewController::addItemSelected(platform::ModelObject* /*sender*/) {
+  auto self = sharedThis<ItemViewController>();
+  Prompt::show(*this, "Add Item", {{"Item Name"}, {"Description"}, {"Price", std::nullopt, true}},
+               "Save", [self](const auto& texts) {
+                 if (!StringUtil::isNotBlank(texts.at(0))) {
+                   UiUtility::showAlert("Alert", "Name can't be Empty", *self);
+                 }
+                 if (!StringUtil::isNotBlank(texts.at(2))) {
+                   UiUtility::showAlert("Alert", "Price can't be Empty", *self);
+                 }
+                 self->addItemWithName(texts.at(0), texts.at(1), texts.at(2));
+               });
+}
+
+void ItemViewController::addItemWithName(const std::optional<std::string>& name,
+                                         const std::optional<std::string>& description,
+                                         const std::optional<std::string>& price) {
+  if (!StringUtil::isNotBlank(name) || !StringUtil::isNotBlank(price)) {
+    return;
+  }
+  const auto storeId = store_ ? RecordText::text(*store_, key::id) : std::nullopt;
+  const std::optional<std::string> userName = Utility::storedUserName();
+  if (!storeId || !userName) {
+    return;  // no store to post to, or no one to post it under
+  }
+  sendRecord(ServerApi::addItem,
+             ServerApi::newItemRecord(*storeId, *name, description.value_or(""), *price, *userName),
+             false);
+}
+
+}  // namespace vantory
