@@ -212,6 +212,7 @@ std::shared_ptr<View> Storyboard::buildView(ViewController& controller,
       field->setDelegate(dynamic_cast<TextFieldDelegate*>(&controller));
     }
     if (auto* table = dynamic_cast<TableView*>(view.get())) {
+      table->setFrame(kScreenBounds);  // until a front-end lays it out
       table->setDataSource(dynamic_cast<TableViewDataSource*>(&controller));
       table->setDelegate(dynamic_cast<TableViewDelegate*>(&controller));
       for (const auto& identifier : spec.value("prototypes", nlohmann::json::array())) {
