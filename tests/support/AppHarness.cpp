@@ -8,6 +8,7 @@
 
 #include "app/VantoryApplication.h"
 #include "net/ServerApi.h"
+#include "platform/CurlUrlSession.h"
 #include "platform/DispatchQueue.h"
 #include "platform/UserDefaults.h"
 #include "platform/toolkit/Button.h"
@@ -72,6 +73,11 @@ AppHarness::~AppHarness() {
 
 void AppHarness::storeUserName(const std::string& name) {
   platform::UserDefaults::standardUserDefaults().setObject(name, "Name");
+}
+
+void AppHarness::useService(const std::string& baseUrl) {
+  vantory::ServerApi::setBaseAddress(baseUrl);
+  service_->forwardTo(std::make_shared<platform::CurlUrlSession>());
 }
 
 void AppHarness::launch() {

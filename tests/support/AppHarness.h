@@ -25,6 +25,8 @@ class AppHarness {
 
   // Stores a user name before launch (a returning user).
   void storeUserName(const std::string& name);
+  // Talks to a real service at the address instead of the scripted one.
+  void useService(const std::string& baseUrl);
   // Starts the application shell and waits until it is idle.
   void launch();
 

@@ -18,6 +18,11 @@ void StubUrlSession::fail(const std::string& path) {
   reply(path, [](const Request&) { return std::optional<std::string>(); });
 }
 
+void StubUrlSession::forwardTo(std::shared_ptr<platform::UrlSession> session) {
+  std::lock_guard lock(mutex_);
+  forward_ = std::move(session);
+}
+
 void StubUrlSession::hold() {
   std::lock_guard lock(mutex_);
   holding_ = true;
@@ -73,9 +78,28 @@ void StubUrlSession::startTransfer(platform::UrlRequest request,
   recorded.path = target.substr(0, question);
   recorded.query = question == std::string::npos ? "" : target.substr(question + 1);
   recorded.body = request.httpBody.value_or("");
+  std::shared_ptr<platform::UrlSession> forward;
   {
     std::lock_guard lock(mutex_);
     requests_.push_back(recorded);
+    forward = forward_;
+  }
+  if (forward) {
+    ++delivering_;
+    forward
+        ->dataTaskWithRequest(std::move(request),
+                              [this, completion = std::move(completion)](
+                                  const std::optional<platform::Data>& body,
+                                  const std::optional<platform::HttpUrlResponse>& response,
+                                  const std::optional<platform::UrlError>& error) {
+                                completion(body, response, error);
+                                --delivering_;
+                              })
+        ->resume();
+    return;
+  }
+  {
+    std::lock_guard lock(mutex_);
     if (holding_) {
       held_.emplace_back(std::move(recorded), std::move(completion));
       return;

@@ -35,6 +35,9 @@ class StubUrlSession : public platform::UrlSession {
   void reply(const std::string& path, Script script);
   void fail(const std::string& path);
 
+  // Passes every request on to a real session (still recorded and counted).
+  void forwardTo(std::shared_ptr<platform::UrlSession> session);
+
   // While held, requests are recorded but not answered until release().
   void hold();
   void release();
@@ -60,6 +63,7 @@ class StubUrlSession : public platform::UrlSession {
   bool holding_ = false;
   std::deque<std::pair<Request, platform::UrlSessionDataTask::Completion>> held_;
   std::atomic<int> delivering_{0};
+  std::shared_ptr<platform::UrlSession> forward_;
   platform::DispatchQueue queue_;
 };
 

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace vantory::service {
+
+// Reads the values of a request record, checking each; the first value that
+// fails leaves a sentence for the client in error(), and later reads are
+// skipped.
+class RecordValidator {
+ public:
+  static constexpr std::size_t kMaxNameLength = 200;
+  static constexpr std::size_t kMaxDescriptionLength = 2000;
+  static constexpr std::int64_t kMaxQuantity = 1'000'000;
+
+  explicit RecordValidator(const nlohmann::json& record) : record_(record) {}
+
+  // Text that is not blank (not only spaces), at most 200 characters.
+  std::string name(const char* key);
+  // Any text, possibly empty, at most maxLength characters.
+  std::string text(const char* key, std::size_t maxLength);
+  // A decimal number >= 0 such as 19.99, kept as written.
+  std::string price(const char* key);
+  // A whole number from 1 to 1,000,000.
+  std::int64_t quantity(const char* key);
+  // The id of a record (digits).
+  std::int64_t id(const char* key);
+
+  const std::optional<std::string>& error() const { return error_; }
+
+  static bool isValidUtf8(std::string_view text);
+  static std::size_t characterCount(std::string_view text);
+  // Digits only, fitting in 63 bits.
+  static std::optional<std::int64_t> parseId(std::string_view text);
+
+ private:
+  const std::string* string(const char* key);
+  void fail(std::string message);
+
+  const nlohmann::json& record_;
+  std::optional<std::string> error_;
+};
+
+}  // namespace vantory::service

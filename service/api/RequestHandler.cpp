@@ -1,0 +1,290 @@
+#include "RequestHandler.h"
+
+#include <variant>
+
+#include "api/FormBody.h"
+#include "api/RecordValidator.h"
+
+namespace vantory::service {
+
+namespace {
+
+constexpr std::string_view kPrefix = "/kelvane/qx/";
+
+using nlohmann::json;
+
+json itemJson(const ItemRow& item) {
+  return {{"id", std::to_string(item.id)},        {"name", item.name},
+          {"description", item.description},      {"price", item.price},
+          {"posted_by", item.postedBy},           {"interested", std::to_string(item.interested)},
+          {"bought", std::to_string(item.bought)}};
+}
+
+ApiReply created(std::int64_t id) {
+  return {200, {{"status", "ok"}, {"id", std::to_string(id)}}, {}, nullptr};
+}
+
+ApiReply badBody(std::string_view parameter) {
+  return ApiReply::error(400, "Send a body of the form " + std::string(parameter) +
+                                  "=<JSON object>, for example " + std::string(parameter) +
+                                  "={\"name\":\"...\"}.");
+}
+
+// The record a POST carries, or the reply that refuses it.
+std::variant<json, ApiReply> bodyRecord(std::string_view body, std::string_view parameter) {
+  if (!RecordValidator::isValidUtf8(body)) {
+    return ApiReply::error(400, "The request contains text that is not valid UTF-8.");
+  }
+  auto record = FormBody::parse(body, parameter);
+  if (!record) {
+    return badBody(parameter);
+  }
+  return std::move(*record);
+}
+
+// The id of a GET's one parameter ("store_id=12"), or the reply that refuses it.
+std::variant<std::int64_t, ApiReply> queryId(std::string_view query, std::string_view name) {
+  const std::size_t equals = query.find('=');
+  if (equals == std::string_view::npos || query.substr(0, equals) != name ||
+      equals + 1 == query.size()) {
+    return ApiReply::error(400, "Add the parameter " + std::string(name) +
+                                    "=<id> to the address, for example ?" + std::string(name) +
+                                    "=12.");
+  }
+  const auto decoded = FormBody::formDecode(query.substr(equals + 1));
+  const auto id = decoded ? RecordValidator::parseId(*decoded) : std::nullopt;
+  if (!id) {
+    return ApiReply::error(400,
+                           "The " + std::string(name) + " must be made of digits, such as 12.");
+  }
+  return *id;
+}
+
+ApiReply notFound(const char* what) {
+  return ApiReply::error(
+      404, std::string("There is no ") + what + " with that id; it may never have existed.");
+}
+
+}  // namespace
+
+RequestHandler::RequestHandler(Storage& storage) : storage_(storage) {
+  const auto get = [](ApiReply (RequestHandler::*member)(std::string_view)) {
+    return Route{"GET", [member](RequestHandler& self, std::string_view arg) {
+                   return (self.*member)(arg);
+                 }};
+  };
+  const auto post = [](ApiReply (RequestHandler::*member)(std::string_view)) {
+    return Route{"POST", [member](RequestHandler& self, std::string_view arg) {
+                   return (self.*member)(arg);
+                 }};
+  };
+  routes_["getListOfStores.php"] = {
+      "GET", [](RequestHandler& self, std::string_view) { return self.getListOfStores(); }};
+  routes_["addStore.php"] = post(&RequestHandler::addStore);
+  routes_["getListOfItems.php"] = get(&RequestHandler::getListOfItems);
+  routes_["addItem.php"] = post(&RequestHandler::addItem);
+  routes_["getItemById.php"] = get(&RequestHandler::getItemById);
+  routes_["editItem.php"] = post(&RequestHandler::editItem);
+  routes_["getInterested.php"] = get(&RequestHandler::getInterested);
+  routes_["addInterested.php"] = post(&RequestHandler::addInterested);
+  routes_["getBought.php"] = get(&RequestHandler::getBought);
+  routes_["addBuy.php"] = post(&RequestHandler::addBuy);
+  routes_["searchItem.php"] = post(&RequestHandler::searchItem);
+}
+
+ApiReply RequestHandler::handle(const ApiRequest& request) {
+  std::string_view target = request.target;
+  const std::size_t question = target.find('?');
+  const std::string_view path = target.substr(0, question);
+  const std::string_view query =
+      question == std::string_view::npos ? std::string_view{} : target.substr(question + 1);
+
+  if (path.substr(0, kPrefix.size()) != kPrefix) {
+    return ApiReply::error(404, "There is nothing at " + std::string(path) + ".");
+  }
+  const auto route = routes_.find(path.substr(kPrefix.size()));
+  if (route == routes_.end()) {
+    return ApiReply::error(404, "There is nothing at " + std::string(path) + ".");
+  }
+  if (request.method != route->second.method) {
+    ApiReply reply = ApiReply::error(
+        405, std::string(path) + " takes " + route->second.method + " requests only.");
+    reply.allow = route->second.method;
+    return reply;
+  }
+  try {
+    return route->second.run(*this, route->second.method == "GET" ? query : request.body);
+  } catch (const std::exception&) {
+    return ApiReply::error(500, "The service could not complete the request; try again shortly.");
+  }
+}
+
+ApiReply RequestHandler::getListOfStores() {
+  std::lock_guard lock(storesCacheMutex_);
+  const std::uint64_t version = storage_.storesVersion();
+  if (!storesCache_ || storesCacheVersion_ != version) {
+    json stores = json::array();
+    for (const StoreRow& store : storage_.listStores()) {
+      stores.push_back({{"id", std::to_string(store.id)},
+                        {"name", store.name},
+                        {"created_by", store.createdBy}});
+    }
+    storesCache_ = std::make_shared<const std::string>(json{{"Stores", std::move(stores)}}.dump());
+    storesCacheVersion_ = version;
+  }
+  ApiReply reply;
+  reply.serialized = storesCache_;
+  return reply;
+}
+
+ApiReply RequestHandler::addStore(std::string_view body) {
+  auto parsed = bodyRecord(body, "store");
+  if (auto* refused = std::get_if<ApiReply>(&parsed)) {
+    return *refused;
+  }
+  RecordValidator record(std::get<json>(parsed));
+  const std::string name = record.name("name");
+  const std::string createdBy = record.name("created");
+  if (record.error()) {
+    return ApiReply::error(400, *record.error());
+  }
+  return created(storage_.addStore(name, createdBy));
+}
+
+ApiReply RequestHandler::getListOfItems(std::string_view query) {
+  auto storeId = queryId(query, "store_id");
+  if (auto* refused = std::get_if<ApiReply>(&storeId)) {
+    return *refused;
+  }
+  const auto items = storage_.listItems(std::get<std::int64_t>(storeId));
+  if (!items) {
+    return notFound("store");
+  }
+  json list = json::array();
+  for (const ItemRow& item : *items) {
+    list.push_back(itemJson(item));
+  }
+  return {200, {{"Items", std::move(list)}}, {}, nullptr};
+}
+
+ApiReply RequestHandler::addItem(std::string_view body) {
+  auto parsed = bodyRecord(body, "item");
+  if (auto* refused = std::get_if<ApiReply>(&parsed)) {
+    return *refused;
+  }
+  RecordValidator record(std::get<json>(parsed));
+  const std::int64_t storeId = record.id("storeId");
+  const std::string name = record.name("name");
+  const std::string description =
+      record.text("description", RecordValidator::kMaxDescriptionLength);
+  const std::string price = record.price("price");
+  const std::string postedBy = record.name("posted");
+  if (record.error()) {
+    return ApiReply::error(400, *record.error());
+  }
+  const auto id = storage_.addItem(storeId, name, description, price, postedBy);
+  return id ? created(*id) : notFound("store");
+}
+
+ApiReply RequestHandler::getItemById(std::string_view query) {
+  auto itemId = queryId(query, "item_id");
+  if (auto* refused = std::get_if<ApiReply>(&itemId)) {
+    return *refused;
+  }
+  const auto item = storage_.getItem(std::get<std::int64_t>(itemId));
+  if (!item) {
+    return notFound("deal");
+  }
+  return {200, {{"Items", json::array({itemJson(*item)})}}, {}, nullptr};
+}
+
+ApiReply RequestHandler::editItem(std::string_view body) {
+  auto parsed = bodyRecord(body, "item");
+  if (auto* refused = std::get_if<ApiReply>(&parsed)) {
+    return *refused;
+  }
+  RecordValidator record(std::get<json>(parsed));
+  const std::int64_t itemId = record.id("itemId");
+  const std::string name = record.name("name");
+  const std::string description =
+      record.text("description", RecordValidator::kMaxDescriptionLength);
+  const std::string price = record.price("price");
+  if (record.error()) {
+    return ApiReply::error(400, *record.error());
+  }
+  return storage_.editItem(itemId, name, description, price) ? created(itemId) : notFound("deal");
+}
+
+ApiReply RequestHandler::addQuantity(std::string_view body, std::string_view parameter,
+                                     bool purchase) {
+  auto parsed = bodyRecord(body, parameter);
+  if (auto* refused = std::get_if<ApiReply>(&parsed)) {
+    return *refused;
+  }
+  RecordValidator record(std::get<json>(parsed));
+  const std::int64_t itemId = record.id("itemId");
+  const std::string name = record.name("name");
+  const std::int64_t qty = record.quantity("qty");
+  if (record.error()) {
+    return ApiReply::error(400, *record.error());
+  }
+  const auto id =
+      purchase ? storage_.addPurchase(itemId, name, qty) : storage_.addInterest(itemId, name, qty);
+  return id ? created(*id) : notFound("deal");
+}
+
+ApiReply RequestHandler::addInterested(std::string_view body) {
+  return addQuantity(body, "interested", false);
+}
+
+ApiReply RequestHandler::addBuy(std::string_view body) { return addQuantity(body, "buy", true); }
+
+ApiReply RequestHandler::listQuantities(std::string_view query, const char* replyKey,
+                                        bool purchases) {
+  auto itemId = queryId(query, "item_id");
+  if (auto* refused = std::get_if<ApiReply>(&itemId)) {
+    return *refused;
+  }
+  const std::int64_t id = std::get<std::int64_t>(itemId);
+  const auto rows = purchases ? storage_.listPurchases(id) : storage_.listInterests(id);
+  if (!rows) {
+    return notFound("deal");
+  }
+  json list = json::array();
+  for (const QuantityRow& row : *rows) {
+    list.push_back({{"name", row.name}, {"qty", std::to_string(row.qty)}});
+  }
+  return {200, {{replyKey, std::move(list)}}, {}, nullptr};
+}
+
+ApiReply RequestHandler::getInterested(std::string_view query) {
+  return listQuantities(query, "Interested", false);
+}
+
+ApiReply RequestHandler::getBought(std::string_view query) {
+  return listQuantities(query, "Bought", true);
+}
+
+ApiReply RequestHandler::searchItem(std::string_view body) {
+  auto parsed = bodyRecord(body, "search");
+  if (auto* refused = std::get_if<ApiReply>(&parsed)) {
+    return *refused;
+  }
+  RecordValidator record(std::get<json>(parsed));
+  const std::string query = record.text("query", RecordValidator::kMaxNameLength);
+  if (record.error()) {
+    return ApiReply::error(400, *record.error());
+  }
+  if (query.empty()) {
+    return ApiReply::error(400, "\"query\" must not be empty.");
+  }
+  json results = json::array();
+  for (const ItemRow& item : storage_.search(query)) {
+    json result = itemJson(item);
+    result["store_name"] = item.storeName;
+    results.push_back(std::move(result));
+  }
+  return {200, {{"Results", std::move(results)}}, {}, nullptr};
+}
+
+}  // namespace vantory::service

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "api/ApiReply.h"
+#include "api/ApiRequest.h"
+#include "storage/Storage.h"
+
+namespace vantory::service {
+
+// The service's endpoints as a pure function from a request to a reply: it
+// reads and writes the storage and knows nothing of sockets. Bad input gets a
+// 4xx reply with {"error": "..."} and stores nothing.
+class RequestHandler {
+ public:
+  explicit RequestHandler(Storage& storage);
+
+  ApiReply handle(const ApiRequest& request);
+
+ private:
+  struct Route {
+    std::string method;
+    std::function<ApiReply(RequestHandler&, std::string_view argument)> run;
+  };
+
+  ApiReply getListOfStores();
+  ApiReply addStore(std::string_view body);
+  ApiReply getListOfItems(std::string_view query);
+  ApiReply addItem(std::string_view body);
+  ApiReply getItemById(std::string_view query);
+  ApiReply editItem(std::string_view body);
+  ApiReply getInterested(std::string_view query);
+  ApiReply addInterested(std::string_view body);
+  ApiReply getBought(std::string_view query);
+  ApiReply addBuy(std::string_view body);
+  ApiReply searchItem(std::string_view body);
+
+  ApiReply addQuantity(std::string_view body, std::string_view parameter, bool purchase);
+  ApiReply listQuantities(std::string_view query, const char* replyKey, bool purchases);
+
+  Storage& storage_;
+  std::map<std::string, Route, std::less<>> routes_;
+
+  // The store list is read far more often than stores are added: its reply
+  // is kept written out until the next store arrives.
+  std::mutex storesCacheMutex_;
+  std::uint64_t storesCacheVersion_ = 0;
+  std::shared_ptr<const std::string> storesCache_;
+};
+
+}  // namespace vantory::service

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+
+#include "api/RequestHandler.h"
+#include "http/AccessLog.h"
+
+namespace vantory::service {
+
+// What every connection shares.
+class HttpSession;
+
+struct SessionContext {
+  RequestHandler& handler;
+  const AccessLog& log;
+  std::chrono::milliseconds timeout;  // for each read and write, and while idle
+  std::atomic<bool>& stopping;
+  // The registry of live sessions, for shutdown.
+  std::function<void(const std::shared_ptr<HttpSession>& session)> opened;
+  std::function<void(const void* session)> closed;
+};
+
+// One client connection: reads requests (HTTP/1.1, keep-alive), hands each
+// to the request handler, writes the reply. It only reads, writes, times out
+// and closes.
+class HttpSession : public std::enable_shared_from_this<HttpSession> {
+ public:
+  static constexpr std::uint32_t kHeaderLimit = 8 * 1024;
+  static constexpr std::uint64_t kBodyLimit = 64 * 1024;
+
+  HttpSession(boost::asio::ip::tcp::socket socket, SessionContext& context);
+  ~HttpSession();
+
+  void start();
+  // For shutdown: closes the connection if no request is under way.
+  void closeIfIdle();
+  void closeNow();
+
+ private:
+  using Response = boost::beast::http::response<boost::beast::http::string_body>;
+
+  void readRequest();
+  void onRead(boost::beast::error_code error, std::size_t bytes);
+  void refuse(boost::beast::http::status status, const std::string& message);
+  void send(std::shared_ptr<Response> response, bool keepAlive);
+  void onWrite(bool keepAlive, boost::beast::error_code error, std::size_t bytes);
+  // Stops sending, then reads what the client still sends for a moment, so
+  // that it sees the reply instead of a reset connection.
+  void lingerAndClose();
+  void onDrain(boost::beast::error_code error, std::size_t bytes);
+
+  boost::beast::tcp_stream stream_;
+  boost::beast::flat_buffer buffer_;
+  std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
+  SessionContext& context_;
+  std::chrono::steady_clock::time_point started_;
+  bool busy_ = false;
+  std::array<char, 4096> drainBuffer_{};
+};
+
+}  // namespace vantory::service

@@ -1,0 +1,338 @@
+#include "SqliteStorage.h"
+
+#include "storage/Schema.h"
+
+namespace vantory::service {
+
+namespace {
+
+constexpr char kItemColumns[] =
+    "i.id, i.store_id, i.name, i.description, i.price, i.posted_by, i.interested, i.bought";
+
+ItemRow readItem(const SqliteConnection::Statement& row) {
+  ItemRow item;
+  item.id = row.columnInt64(0);
+  item.storeId = row.columnInt64(1);
+  item.name = row.columnText(2);
+  item.description = row.columnText(3);
+  item.price = row.columnText(4);
+  item.postedBy = row.columnText(5);
+  item.interested = row.columnInt64(6);
+  item.bought = row.columnInt64(7);
+  return item;
+}
+
+bool exists(SqliteConnection& db, const char* sql, std::int64_t id) {
+  auto statement = db.prepare(sql);
+  statement.bind(1, id);
+  return statement.step();
+}
+
+constexpr char kStoreExists[] = "SELECT 1 FROM stores WHERE id = ?1";
+constexpr char kItemExists[] = "SELECT 1 FROM items WHERE id = ?1";
+
+std::size_t codePoints(const std::string& text) {
+  std::size_t count = 0;
+  for (const char c : text) {
+    count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  }
+  return count;
+}
+
+// The text as one FTS5 string: every character literal.
+std::string ftsPhrase(const std::string& text) {
+  std::string phrase = "\"";
+  for (const char c : text) {
+    phrase += c;
+    if (c == '"') {
+      phrase += '"';
+    }
+  }
+  phrase += '"';
+  return phrase;
+}
+
+}  // namespace
+
+// A reader connection borrowed from the pool for one call.
+class SqliteStorage::ReaderLease {
+ public:
+  explicit ReaderLease(SqliteStorage& owner) : owner_(owner), reader_(owner.borrowReader()) {}
+  ~ReaderLease() { owner_.returnReader(std::move(reader_)); }
+  ReaderLease(const ReaderLease&) = delete;
+  ReaderLease& operator=(const ReaderLease&) = delete;
+  SqliteConnection& connection() { return *reader_; }
+
+ private:
+  SqliteStorage& owner_;
+  std::unique_ptr<SqliteConnection> reader_;
+};
+
+SqliteStorage::SqliteStorage(const std::filesystem::path& file, Sync sync) : file_(file) {
+  writer_ = std::make_unique<SqliteConnection>(file, false);
+  writer_->exec("PRAGMA journal_mode=WAL");
+  writer_->exec(sync == Sync::full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
+  writer_->exec("PRAGMA foreign_keys=ON");
+  migrate();
+}
+
+SqliteStorage::~SqliteStorage() {
+  std::lock_guard readers(readersMutex_);
+  idleReaders_.clear();
+  std::lock_guard writer(writerMutex_);
+  writer_.reset();  // the last connection to close checkpoints the WAL
+}
+
+void SqliteStorage::migrate() {
+  int current = 0;
+  {
+    auto statement = writer_->prepare("PRAGMA user_version");
+    if (statement.step()) {
+      current = static_cast<int>(statement.columnInt64(0));
+    }
+  }
+  const auto& scripts = schemaScripts();
+  const int latest = scripts.empty() ? 0 : scripts.back().version;
+  if (current > latest) {
+    throw SchemaTooNew("the database " + file_.string() + " has schema version " +
+                       std::to_string(current) + ", but this vantory-server knows versions up to " +
+                       std::to_string(latest) +
+                       "; run a newer vantory-server or choose another --database");
+  }
+  for (const SchemaScript& script : scripts) {
+    if (script.version <= current) {
+      continue;
+    }
+    writer_->exec("BEGIN IMMEDIATE");
+    try {
+      writer_->exec(script.sql);
+      writer_->exec("PRAGMA user_version=" + std::to_string(script.version));
+      writer_->exec("COMMIT");
+    } catch (...) {
+      writer_->exec("ROLLBACK");
+      throw;
+    }
+  }
+  schemaVersion_ = std::max(current, latest);
+}
+
+std::unique_ptr<SqliteConnection> SqliteStorage::borrowReader() {
+  {
+    std::lock_guard lock(readersMutex_);
+    if (!idleReaders_.empty()) {
+      auto reader = std::move(idleReaders_.back());
+      idleReaders_.pop_back();
+      return reader;
+    }
+  }
+  auto reader = std::make_unique<SqliteConnection>(file_, true);
+  return reader;
+}
+
+void SqliteStorage::returnReader(std::unique_ptr<SqliteConnection> reader) {
+  std::lock_guard lock(readersMutex_);
+  idleReaders_.push_back(std::move(reader));
+}
+
+template <typename Work>
+auto SqliteStorage::read(Work&& work) {
+  ReaderLease lease(*this);
+  // One snapshot for the whole call.
+  SqliteConnection& db = lease.connection();
+  db.prepare("BEGIN").step();
+  try {
+    auto result = work(db);
+    db.prepare("COMMIT").step();
+    return result;
+  } catch (...) {
+    db.exec("ROLLBACK");
+    throw;
+  }
+}
+
+template <typename Work>
+auto SqliteStorage::write(Work&& work) {
+  std::lock_guard lock(writerMutex_);
+  writer_->prepare("BEGIN IMMEDIATE").step();
+  try {
+    auto result = work(*writer_);
+    writer_->prepare("COMMIT").step();
+    return result;
+  } catch (...) {
+    writer_->exec("ROLLBACK");
+    throw;
+  }
+}
+
+std::vector<StoreRow> SqliteStorage::listStores() {
+  return read([](SqliteConnection& db) {
+    std::vector<StoreRow> stores;
+    auto statement = db.prepare("SELECT id, name, created_by FROM stores ORDER BY id");
+    while (statement.step()) {
+      stores.push_back(
+          {statement.columnInt64(0), statement.columnText(1), statement.columnText(2)});
+    }
+    return stores;
+  });
+}
+
+std::int64_t SqliteStorage::addStore(const std::string& name, const std::string& createdBy) {
+  const std::int64_t id = write([&](SqliteConnection& db) {
+    db.prepare("INSERT INTO stores (name, created_by) VALUES (?1, ?2)")
+        .bind(1, name)
+        .bind(2, createdBy)
+        .step();
+    return db.lastInsertRowid();
+  });
+  ++storesVersion_;
+  return id;
+}
+
+std::optional<std::vector<ItemRow>> SqliteStorage::listItems(std::int64_t storeId) {
+  return read([&](SqliteConnection& db) -> std::optional<std::vector<ItemRow>> {
+    if (!exists(db, kStoreExists, storeId)) {
+      return std::nullopt;
+    }
+    static const std::string sql =
+        std::string("SELECT ") + kItemColumns + " FROM items i WHERE i.store_id = ?1 ORDER BY i.id";
+    auto statement = db.prepare(sql.c_str());
+    statement.bind(1, storeId);
+    std::vector<ItemRow> items;
+    while (statement.step()) {
+      items.push_back(readItem(statement));
+    }
+    return items;
+  });
+}
+
+std::optional<std::int64_t> SqliteStorage::addItem(std::int64_t storeId, const std::string& name,
+                                                   const std::string& description,
+                                                   const std::string& price,
+                                                   const std::string& postedBy) {
+  return write([&](SqliteConnection& db) -> std::optional<std::int64_t> {
+    if (!exists(db, kStoreExists, storeId)) {
+      return std::nullopt;
+    }
+    db.prepare(
+          "INSERT INTO items (store_id, name, description, price, posted_by) "
+          "VALUES (?1, ?2, ?3, ?4, ?5)")
+        .bind(1, storeId)
+        .bind(2, name)
+        .bind(3, description)
+        .bind(4, price)
+        .bind(5, postedBy)
+        .step();
+    return db.lastInsertRowid();
+  });
+}
+
+std::optional<ItemRow> SqliteStorage::getItem(std::int64_t itemId) {
+  return read([&](SqliteConnection& db) -> std::optional<ItemRow> {
+    static const std::string sql =
+        std::string("SELECT ") + kItemColumns + " FROM items i WHERE i.id = ?1";
+    auto statement = db.prepare(sql.c_str());
+    statement.bind(1, itemId);
+    if (!statement.step()) {
+      return std::nullopt;
+    }
+    return readItem(statement);
+  });
+}
+
+bool SqliteStorage::editItem(std::int64_t itemId, const std::string& name,
+                             const std::string& description, const std::string& price) {
+  return write([&](SqliteConnection& db) {
+    if (!exists(db, kItemExists, itemId)) {
+      return false;
+    }
+    db.prepare("UPDATE items SET name = ?2, description = ?3, price = ?4 WHERE id = ?1")
+        .bind(1, itemId)
+        .bind(2, name)
+        .bind(3, description)
+        .bind(4, price)
+        .step();
+    return true;
+  });
+}
+
+std::optional<std::int64_t> SqliteStorage::addQuantity(const char* insertSql,
+                                                       const char* counterSql, std::int64_t itemId,
+                                                       const std::string& name, std::int64_t qty) {
+  return write([&](SqliteConnection& db) -> std::optional<std::int64_t> {
+    if (!exists(db, kItemExists, itemId)) {
+      return std::nullopt;
+    }
+    db.prepare(insertSql).bind(1, itemId).bind(2, name).bind(3, qty).step();
+    const std::int64_t id = db.lastInsertRowid();
+    db.prepare(counterSql).bind(1, itemId).bind(2, qty).step();
+    return id;
+  });
+}
+
+std::optional<std::int64_t> SqliteStorage::addInterest(std::int64_t itemId, const std::string& name,
+                                                       std::int64_t qty) {
+  return addQuantity("INSERT INTO interests (item_id, name, qty) VALUES (?1, ?2, ?3)",
+                     "UPDATE items SET interested = interested + ?2 WHERE id = ?1", itemId, name,
+                     qty);
+}
+
+std::optional<std::int64_t> SqliteStorage::addPurchase(std::int64_t itemId, const std::string& name,
+                                                       std::int64_t qty) {
+  return addQuantity("INSERT INTO purchases (item_id, name, qty) VALUES (?1, ?2, ?3)",
+                     "UPDATE items SET bought = bought + ?2 WHERE id = ?1", itemId, name, qty);
+}
+
+std::optional<std::vector<QuantityRow>> SqliteStorage::listQuantities(const char* sql,
+                                                                      std::int64_t itemId) {
+  return read([&](SqliteConnection& db) -> std::optional<std::vector<QuantityRow>> {
+    if (!exists(db, kItemExists, itemId)) {
+      return std::nullopt;
+    }
+    auto statement = db.prepare(sql);
+    statement.bind(1, itemId);
+    std::vector<QuantityRow> rows;
+    while (statement.step()) {
+      rows.push_back({statement.columnText(0), statement.columnInt64(1)});
+    }
+    return rows;
+  });
+}
+
+std::optional<std::vector<QuantityRow>> SqliteStorage::listInterests(std::int64_t itemId) {
+  return listQuantities("SELECT name, qty FROM interests WHERE item_id = ?1 ORDER BY id", itemId);
+}
+
+std::optional<std::vector<QuantityRow>> SqliteStorage::listPurchases(std::int64_t itemId) {
+  return listQuantities("SELECT name, qty FROM purchases WHERE item_id = ?1 ORDER BY id", itemId);
+}
+
+std::vector<ItemRow> SqliteStorage::search(const std::string& text) {
+  static const std::string order = " ORDER BY s.name COLLATE NOCASE, s.id, i.id";
+  // Three characters or more: the trigram index. Shorter texts have no
+  // trigram, so they scan (ASCII letters fold case there).
+  static const std::string indexed = std::string("SELECT ") + kItemColumns +
+                                     ", s.name FROM items_search f"
+                                     " JOIN items i ON i.id = f.rowid"
+                                     " JOIN stores s ON s.id = i.store_id"
+                                     " WHERE items_search MATCH ?1" +
+                                     order;
+  static const std::string scanned = std::string("SELECT ") + kItemColumns +
+                                     ", s.name FROM items i JOIN stores s ON s.id = i.store_id"
+                                     " WHERE instr(lower(i.name), lower(?1)) > 0"
+                                     " OR instr(lower(i.description), lower(?1)) > 0" +
+                                     order;
+  const bool useIndex = codePoints(text) >= 3;
+  return read([&](SqliteConnection& db) {
+    auto statement = db.prepare(useIndex ? indexed.c_str() : scanned.c_str());
+    statement.bind(1, useIndex ? ftsPhrase(text) : text);
+    std::vector<ItemRow> items;
+    while (statement.step()) {
+      ItemRow item = readItem(statement);
+      item.storeName = statement.columnText(8);
+      items.push_back(std::move(item));
+    }
+    return items;
+  });
+}
+
+}  // namespace vantory::service

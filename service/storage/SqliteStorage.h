@@ -1,0 +1,76 @@
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+#include "storage/SqliteConnection.h"
+#include "storage/Storage.h"
+
+namespace vantory::service {
+
+// The embedded default: one SQLite file in WAL mode. One writer at a time
+// (a connection behind a mutex), readers in parallel on connections of their
+// own. Acknowledged writes survive a crash of the process; with Sync::full
+// they also survive a power loss.
+class SqliteStorage : public Storage {
+ public:
+  enum class Sync { normal, full };
+
+  // Raised when the file was written by a newer server.
+  class SchemaTooNew : public std::runtime_error {
+   public:
+    using std::runtime_error::runtime_error;
+  };
+
+  explicit SqliteStorage(const std::filesystem::path& file, Sync sync = Sync::normal);
+  ~SqliteStorage() override;
+
+  std::vector<StoreRow> listStores() override;
+  std::int64_t addStore(const std::string& name, const std::string& createdBy) override;
+  std::optional<std::vector<ItemRow>> listItems(std::int64_t storeId) override;
+  std::optional<std::int64_t> addItem(std::int64_t storeId, const std::string& name,
+                                      const std::string& description, const std::string& price,
+                                      const std::string& postedBy) override;
+  std::optional<ItemRow> getItem(std::int64_t itemId) override;
+  bool editItem(std::int64_t itemId, const std::string& name, const std::string& description,
+                const std::string& price) override;
+  std::optional<std::int64_t> addInterest(std::int64_t itemId, const std::string& name,
+                                          std::int64_t qty) override;
+  std::optional<std::int64_t> addPurchase(std::int64_t itemId, const std::string& name,
+                                          std::int64_t qty) override;
+  std::optional<std::vector<QuantityRow>> listInterests(std::int64_t itemId) override;
+  std::optional<std::vector<QuantityRow>> listPurchases(std::int64_t itemId) override;
+  std::vector<ItemRow> search(const std::string& text) override;
+  std::uint64_t storesVersion() const override { return storesVersion_.load(); }
+
+  int schemaVersion() const { return schemaVersion_; }
+
+ private:
+  class ReaderLease;
+
+  void migrate();
+  std::unique_ptr<SqliteConnection> borrowReader();
+  void returnReader(std::unique_ptr<SqliteConnection> reader);
+  template <typename Work>
+  auto read(Work&& work);
+  template <typename Work>
+  auto write(Work&& work);
+  std::optional<std::int64_t> addQuantity(const char* insertSql, const char* counterSql,
+                                          std::int64_t itemId, const std::string& name,
+                                          std::int64_t qty);
+  std::optional<std::vector<QuantityRow>> listQuantities(const char* sql, std::int64_t itemId);
+
+  std::filesystem::path file_;
+  std::mutex writerMutex_;
+  std::unique_ptr<SqliteConnection> writer_;
+  std::mutex readersMutex_;
+  std::vector<std::unique_ptr<SqliteConnection>> idleReaders_;
+  std::atomic<std::uint64_t> storesVersion_{1};
+  int schemaVersion_ = 0;
+};
+
+}  // namespace vantory::service

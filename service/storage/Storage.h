@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantory::service {
+
+struct StoreRow {
+  std::int64_t id = 0;
+  std::string name;
+  std::string createdBy;
+};
+
+struct ItemRow {
+  std::int64_t id = 0;
+  std::int64_t storeId = 0;
+  std::string name;
+  std::string description;
+  std::string price;
+  std::string postedBy;
+  std::int64_t interested = 0;
+  std::int64_t bought = 0;
+  std::string storeName;  // filled by search only
+};
+
+// An interest or a purchase: who, and how many.
+struct QuantityRow {
+  std::string name;
+  std::int64_t qty = 0;
+};
+
+// Where the shared data lives. Every call is safe from any thread. Calls on
+// an unknown store or item give nothing (std::nullopt or false) and change
+// nothing.
+class Storage {
+ public:
+  virtual ~Storage() = default;
+
+  virtual std::vector<StoreRow> listStores() = 0;
+  virtual std::int64_t addStore(const std::string& name, const std::string& createdBy) = 0;
+
+  virtual std::optional<std::vector<ItemRow>> listItems(std::int64_t storeId) = 0;
+  virtual std::optional<std::int64_t> addItem(std::int64_t storeId, const std::string& name,
+                                              const std::string& description,
+                                              const std::string& price,
+                                              const std::string& postedBy) = 0;
+  virtual std::optional<ItemRow> getItem(std::int64_t itemId) = 0;
+  virtual bool editItem(std::int64_t itemId, const std::string& name,
+                        const std::string& description, const std::string& price) = 0;
+
+  // Each adds the record and its quantity to the item's counter atomically.
+  virtual std::optional<std::int64_t> addInterest(std::int64_t itemId, const std::string& name,
+                                                  std::int64_t qty) = 0;
+  virtual std::optional<std::int64_t> addPurchase(std::int64_t itemId, const std::string& name,
+                                                  std::int64_t qty) = 0;
+  virtual std::optional<std::vector<QuantityRow>> listInterests(std::int64_t itemId) = 0;
+  virtual std::optional<std::vector<QuantityRow>> listPurchases(std::int64_t itemId) = 0;
+
+  // Deals whose name or description holds the text, ignoring case; every
+  // character is literal. Ordered by store name, then store, then deal.
+  virtual std::vector<ItemRow> search(const std::string& text) = 0;
+
+  // Changes every time a store is added (lets callers cache the store list).
+  virtual std::uint64_t storesVersion() const = 0;
+};
+
+}  // namespace vantory::service

@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include "ServiceFixture.h"
+
+using nlohmann::json;
+using testsupport::ServiceFixture;
+
+namespace {
+
+class RequestHandlerTest : public ServiceFixture {};
+
+// Every value of every object in the reply is text.
+void expectAllStrings(const json& value) {
+  if (value.is_object()) {
+    for (const auto& [key, member] : value.items()) {
+      if (member.is_array()) {
+        for (const auto& element : member) {
+          for (const auto& [k, v] : element.items()) {
+            EXPECT_TRUE(v.is_string()) << key << "." << k << " in " << value.dump();
+          }
+        }
+      } else {
+        EXPECT_TRUE(member.is_string()) << key << " in " << value.dump();
+      }
+    }
+  }
+}
+
+TEST_F(RequestHandlerTest, EveryEndpointAnswersItsShapeWithTextValues) {
+  EXPECT_EQ(replyOf(get("getListOfStores.php")), json::parse(R"({"Stores":[]})"));
+  const std::string store = add("addStore.php", R"(store={"name":"Deli","created":"Ann Lee"})");
+  EXPECT_EQ(store, "1");
+  const std::string item =
+      add("addItem.php",
+          R"(item={"storeId":"1","name":"Milk","description":"2 l","price":"1.50","posted":"Bo"})");
+  add("addInterested.php", R"(interested={"itemId":"1","name":"Cy","qty":"3"})");
+  add("addBuy.php", R"(buy={"itemId":"1","name":"Di","qty":"1"})");
+
+  const std::vector<std::pair<json, json>> expectations = {
+      {replyOf(get("getListOfStores.php")),
+       json::parse(R"({"Stores":[{"id":"1","name":"Deli","created_by":"Ann Lee"}]})")},
+      {replyOf(get("getListOfItems.php", "store_id=1")),
+       json::parse(R"({"Items":[{"id":"1","name":"Milk","description":"2 l","price":"1.50",
+                      "posted_by":"Bo","interested":"3","bought":"1"}]})")},
+      {replyOf(get("getItemById.php", "item_id=1")),
+       json::parse(R"({"Items":[{"id":"1","name":"Milk","description":"2 l","price":"1.50",
+                      "posted_by":"Bo","interested":"3","bought":"1"}]})")},
+      {replyOf(get("getInterested.php", "item_id=1")),
+       json::parse(R"({"Interested":[{"name":"Cy","qty":"3"}]})")},
+      {replyOf(get("getBought.php", "item_id=1")),
+       json::parse(R"({"Bought":[{"name":"Di","qty":"1"}]})")},
+      {replyOf(post("searchItem.php", R"(search={"query":"milk"})")),
+       json::parse(R"({"Results":[{"id":"1","name":"Milk","description":"2 l","price":"1.50",
+                      "posted_by":"Bo","interested":"3","bought":"1","store_name":"Deli"}]})")},
+      {replyOf(post("editItem.php",
+                    R"(item={"itemId":"1","name":"Oat milk","description":"","price":"2"})")),
+       json::parse(R"({"status":"ok","id":"1"})")},
+  };
+  for (const auto& [actual, expected] : expectations) {
+    EXPECT_EQ(actual, expected);
+    expectAllStrings(actual);
+  }
+  EXPECT_EQ(item, "1");
+  EXPECT_EQ(replyOf(get("getItemById.php", "item_id=1"))["Items"][0]["name"], "Oat milk");
+}
+
+TEST_F(RequestHandlerTest, RawBodiesAreStoredExactly) {
+  const std::string name = "Caf\xC3\xA9 & Co + 100% = \\\"best\\\" \xF0\x9F\x98\x80";
+  // As the app sends it: the JSON text right after "store=", nothing form-encoded.
+  add("addStore.php",
+      R"(store={"name":"Caf\u00e9 & Co + 100% = \\\"best\\\" \ud83d\ude00","created":"Jo=Jo&"})");
+  const json stores = replyOf(get("getListOfStores.php"))["Stores"];
+  ASSERT_EQ(stores.size(), 1U);
+  EXPECT_EQ(stores[0]["name"], name);
+  EXPECT_EQ(stores[0]["created_by"], "Jo=Jo&");
+
+  // A client that form-encodes its body is understood too.
+  add("addStore.php", "store=%7B%22name%22%3A%22Fish+%26+Chips%22%2C%22created%22%3A%22Al%22%7D");
+  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"][1]["name"], "Fish & Chips");
+}
+
+TEST_F(RequestHandlerTest, BadInputIsRefusedWithAReasonAndStoresNothing) {
+  add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
+  add("addItem.php",
+      R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  const std::string longName(201, 'x');
+  const std::string tooLongDescription(2001, 'y');
+  struct Case {
+    std::string method, endpoint, payload;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"GET", "nothing.php", "", 404},
+      {"POST", "getListOfStores.php", "", 405},
+      {"GET", "addStore.php", "", 405},
+      {"GET", "getListOfItems.php", "", 400},
+      {"GET", "getListOfItems.php", "store_id=", 400},
+      {"GET", "getListOfItems.php", "store_id=abc", 400},
+      {"GET", "getListOfItems.php", "item_id=1", 400},
+      {"GET", "getListOfItems.php", "store_id=99", 404},
+      {"GET", "getItemById.php", "item_id=99", 404},
+      {"GET", "getInterested.php", "item_id=99", 404},
+      {"GET", "getBought.php", "item_id=99999999999999999999", 400},
+      {"POST", "addStore.php", "", 400},
+      {"POST", "addStore.php", "store=", 400},
+      {"POST", "addStore.php", R"(shop={"name":"A","created":"B"})", 400},
+      {"POST", "addStore.php", R"(store=["name"])", 400},
+      {"POST", "addStore.php", R"(store={"name":"A"})", 400},
+      {"POST", "addStore.php", R"(store={"name":5,"created":"B"})", 400},
+      {"POST", "addStore.php", "store={\"name\":\"A\xFF\",\"created\":\"B\"}", 400},
+      {"POST", "addStore.php", R"(store={"name":"   ","created":"B"})", 400},
+      {"POST", "addStore.php", R"(store={"name":"A","created":" "})", 400},
+      {"POST", "addStore.php", R"(store={"name":")" + longName + R"(","created":"B"})", 400},
+      {"POST", "addItem.php",
+       R"(item={"storeId":"7","name":"A","description":"","price":"1","posted":"B"})", 404},
+      {"POST", "addItem.php",
+       R"(item={"storeId":"1","name":"A","description":"","price":"-1","posted":"B"})", 400},
+      {"POST", "addItem.php",
+       R"(item={"storeId":"1","name":"A","description":"","price":"abc","posted":"B"})", 400},
+      {"POST", "addItem.php",
+       R"(item={"storeId":"1","name":"A","description":"","price":"1.2.3","posted":"B"})", 400},
+      {"POST", "addItem.php",
+       R"(item={"storeId":"1","name":"A","description":"","price":"inf","posted":"B"})", 400},
+      {"POST", "addItem.php",
+       R"(item={"storeId":"1","name":"A","description":")" + tooLongDescription +
+           R"(","price":"1","posted":"B"})",
+       400},
+      {"POST", "editItem.php", R"(item={"itemId":"9","name":"A","description":"","price":"1"})",
+       404},
+      {"POST", "editItem.php", R"(item={"itemId":"1","name":"","description":"","price":"1"})",
+       400},
+      {"POST", "addInterested.php", R"(interested={"itemId":"1","name":"A","qty":"0"})", 400},
+      {"POST", "addInterested.php", R"(interested={"itemId":"1","name":"A","qty":"1000001"})", 400},
+      {"POST", "addInterested.php", R"(interested={"itemId":"1","name":"A","qty":"2.5"})", 400},
+      {"POST", "addInterested.php", R"(interested={"itemId":"1","name":"A","qty":"three"})", 400},
+      {"POST", "addBuy.php", R"(buy={"itemId":"2","name":"A","qty":"1"})", 404},
+      {"POST", "addBuy.php", R"(buy={"itemId":"1","qty":"1"})", 400},
+      {"POST", "searchItem.php", R"(search={"query":""})", 400},
+      {"POST", "searchItem.php", R"(search={"text":"milk"})", 400},
+  };
+  for (const auto& c : cases) {
+    const auto reply = c.method == "GET"
+                           ? get(c.endpoint, c.payload)
+                           : handler_->handle({c.method, "/kelvane/qx/" + c.endpoint, c.payload});
+    EXPECT_EQ(reply.status, c.status) << c.method << " " << c.endpoint << " " << c.payload;
+    ASSERT_TRUE(reply.body.contains("error")) << c.endpoint << " " << c.payload;
+    EXPECT_GT(reply.body["error"].get<std::string>().size(), 10U);
+  }
+  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"].size(), 1U);
+  const json item = replyOf(get("getItemById.php", "item_id=1"))["Items"][0];
+  EXPECT_EQ(item["name"], "Milk");
+  EXPECT_EQ(item["interested"], "0");
+  EXPECT_EQ(item["bought"], "0");
+  EXPECT_EQ(replyOf(get("getListOfItems.php", "store_id=1"))["Items"].size(), 1U);
+  EXPECT_EQ(handler_->handle({"GET", "/elsewhere", ""}).status, 404);
+}
+
+TEST_F(RequestHandlerTest, CountersAreTheSumsOfInterestsAndPurchases) {
+  add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
+  add("addItem.php",
+      R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  add("addItem.php",
+      R"(item={"storeId":"1","name":"Eggs","description":"","price":"1","posted":"Bo"})");
+  for (const char* qty : {"1", "2", "1000000", "007"}) {
+    add("addInterested.php",
+        std::string(R"(interested={"itemId":"1","name":"A","qty":")") + qty + "\"}");
+  }
+  add("addBuy.php", R"(buy={"itemId":"1","name":"A","qty":"5"})");
+  add("addBuy.php", R"(buy={"itemId":"2","name":"A","qty":"4"})");
+  const json items = replyOf(get("getListOfItems.php", "store_id=1"))["Items"];
+  EXPECT_EQ(items[0]["interested"], "1000010");
+  EXPECT_EQ(items[0]["bought"], "5");
+  EXPECT_EQ(items[1]["interested"], "0");
+  EXPECT_EQ(items[1]["bought"], "4");
+  EXPECT_EQ(replyOf(get("getInterested.php", "item_id=1"))["Interested"][3]["qty"], "7");
+}
+
+TEST_F(RequestHandlerTest, SearchMatchesSubstringsIgnoringCaseWithLiteralCharacters) {
+  add("addStore.php", R"(store={"name":"zeta","created":"A"})");
+  add("addStore.php", R"(store={"name":"Alpha","created":"A"})");
+  const auto addItem = [this](const std::string& store, const std::string& name,
+                              const std::string& description) {
+    add("addItem.php", R"(item={"storeId":")" + store + R"(","name":")" + name +
+                           R"(","description":")" + description + R"(","price":"1","posted":"B"})");
+  };
+  addItem("1", "Whole MILK", "");
+  addItem("2", "Bread", "goes with milk");
+  addItem("2", "Sale 50% off", "100_percent");
+  addItem("1", "Caf\u00e9 cr\u00e8me", "");
+  addItem("2", "Milky Way", "");
+
+  const auto search = [this](const std::string& query) {
+    std::vector<std::string> found;
+    const json results = replyOf(
+        post("searchItem.php", R"(search={"query":)" + json(query).dump() + "}"))["Results"];
+    for (const auto& result : results) {
+      found.push_back(result["store_name"].get<std::string>() + "/" +
+                      result["name"].get<std::string>());
+    }
+    return found;
+  };
+  using Found = std::vector<std::string>;
+  EXPECT_EQ(search("mIlK"), (Found{"Alpha/Bread", "Alpha/Milky Way", "zeta/Whole MILK"}))
+      << "store by name, then deal";
+  EXPECT_EQ(search("50%"), Found{"Alpha/Sale 50% off"});
+  EXPECT_EQ(search("%"), Found{"Alpha/Sale 50% off"}) << "short queries scan, still literal";
+  EXPECT_EQ(search("0_p"), Found{"Alpha/Sale 50% off"});
+  EXPECT_EQ(search("_"), Found{"Alpha/Sale 50% off"});
+  EXPECT_EQ(search("CAF\u00c9"), Found{"zeta/Caf\u00e9 cr\u00e8me"});
+  EXPECT_EQ(search("\"x"), Found{});
+  EXPECT_EQ(search("nothing here"), Found{});
+
+  // Edits are searchable at once; the old words are not.
+  post("editItem.php", R"(item={"itemId":"1","name":"Whole oats","description":"","price":"1"})");
+  EXPECT_EQ(search("milk"), (Found{"Alpha/Bread", "Alpha/Milky Way"}));
+  EXPECT_EQ(search("oats"), Found{"zeta/Whole oats"});
+}
+
+TEST_F(RequestHandlerTest, ADatabaseFromANewerServerIsRefused) {
+  handler_.reset();
+  storage_.reset();
+  {
+    vantory::service::SqliteConnection db(database(), false);
+    db.exec("PRAGMA user_version=99");
+  }
+  try {
+    vantory::service::SqliteStorage newer(database());
+    FAIL() << "a newer schema was accepted";
+  } catch (const vantory::service::SqliteStorage::SchemaTooNew& error) {
+    EXPECT_NE(std::string(error.what()).find("newer vantory-server"), std::string::npos);
+  }
+}
+
+}  // namespace
