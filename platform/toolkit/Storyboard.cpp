@@ -196,6 +196,7 @@ std::shared_ptr<View> Storyboard::buildView(ViewController& controller,
     if (spec.contains("tag")) {
       view->setTag(spec.at("tag").get<int>());
     }
+    view->setIdentifier(spec.value("outlet", spec.value("action", "")));
     if (auto* label = dynamic_cast<Label*>(view.get()); label != nullptr && spec.contains("text")) {
       label->setText(spec.at("text").get<std::string>());
     }

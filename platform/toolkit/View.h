@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "Color.h"
@@ -36,6 +37,11 @@ class View : public ModelObject, public std::enable_shared_from_this<View> {
   int tag() const { return tag_; }
   void setTag(int tag);
 
+  // A name for renderers and tests (the layout's outlet name, or a button's
+  // action); empty when the layout gives none.
+  const std::string& identifier() const { return identifier_; }
+  void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
+
   const LayerStyle& layer() const { return layer_; }
   void setBorderColor(std::optional<Color> color);
   void setBorderWidth(double width);
@@ -54,6 +60,7 @@ class View : public ModelObject, public std::enable_shared_from_this<View> {
   std::optional<Color> backgroundColor_;
   bool hidden_ = false;
   int tag_ = 0;
+  std::string identifier_;
   LayerStyle layer_;
   std::vector<std::shared_ptr<View>> subviews_;
   View* superview_ = nullptr;

@@ -1,0 +1,95 @@
+#include "QtRenderer.h"
+
+#include <QMetaObject>
+
+#include "platform/toolkit/NavigationController.h"
+
+namespace vantory::qt {
+
+QtRenderer::QtRenderer(std::shared_ptr<platform::Window> window) : model_(std::move(window)) {
+  platform::ModelObject::setObserver(this);
+  phone_.show();
+  scheduleFlush();
+}
+
+QtRenderer::~QtRenderer() {
+  platform::ModelObject::setObserver(nullptr);
+  if (alert_) {
+    alert_->deleteLater();
+  }
+}
+
+void QtRenderer::modelChanged(platform::ModelObject& object) {
+  dirty_.insert(&object);
+  scheduleFlush();
+}
+
+void QtRenderer::scheduleFlush() {
+  if (flushScheduled_) {
+    return;
+  }
+  flushScheduled_ = true;
+  QMetaObject::invokeMethod(
+      this, [this] { flush(); }, Qt::QueuedConnection);
+}
+
+void QtRenderer::flush() {
+  flushScheduled_ = false;
+  syncStructure();
+  const auto dirty = std::move(dirty_);
+  dirty_.clear();
+  if (screen_ != nullptr) {
+    for (const platform::ModelObject* object : dirty) {
+      screen_->refresh(object);
+    }
+  }
+}
+
+void QtRenderer::syncStructure() {
+  // Follow the presentations from the window's root: the last screen that is
+  // not an alert is in front (the top of its stack when it is one).
+  platform::ViewController* front = model_->rootViewController().get();
+  platform::AlertController* alert = nullptr;
+  while (front != nullptr && front->presentedViewController() != nullptr) {
+    platform::ViewController* next = front->presentedViewController();
+    if (auto* shownAlert = dynamic_cast<platform::AlertController*>(next)) {
+      alert = shownAlert;
+      break;
+    }
+    front = next;
+  }
+  auto* navigation = dynamic_cast<platform::NavigationController*>(front);
+  platform::ViewController* screen =
+      navigation != nullptr ? navigation->topViewController() : front;
+
+  if (screen != nullptr && (screen_ == nullptr || &screen_->screen() != screen)) {
+    screen_ = new ScreenView(*screen, &phone_);
+    phone_.showScreen(screen_);
+  }
+  if (navigation != nullptr && screen != nullptr) {
+    std::weak_ptr<platform::ViewController> weak = navigation->shared_from_this();
+    phone_.showBar(
+        screen->navigationItem(), navigation->navigationBar(),
+        navigation->viewControllers().size() > 1, [weak] {
+          if (auto owner = weak.lock()) {
+            static_cast<platform::NavigationController&>(*owner).popViewControllerAnimated(true);
+          }
+        });
+  } else {
+    phone_.hideBar();
+  }
+
+  if ((alert_ ? alert_->alert() : nullptr) != alert) {
+    if (alert_) {
+      alert_->hide();
+      alert_->deleteLater();
+    }
+    if (alert != nullptr) {
+      alert_ = new AlertDialog(
+          std::static_pointer_cast<platform::AlertController>(alert->shared_from_this()), &phone_);
+      alert_->open();
+    }
+  }
+}
+
+}  // namespace vantory::qt

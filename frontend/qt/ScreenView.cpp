@@ -1,0 +1,177 @@
+#include "ScreenView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include "frontend/qt/QtStyle.h"
+#include "frontend/qt/SpinnerWidget.h"
+#include "frontend/qt/TableViewWidget.h"
+#include "platform/toolkit/ActivityIndicatorView.h"
+#include "platform/toolkit/Button.h"
+#include "platform/toolkit/Label.h"
+#include "platform/toolkit/TableView.h"
+#include "platform/toolkit/TextField.h"
+#include "platform/toolkit/TextView.h"
+
+namespace vantory::qt {
+
+namespace {
+
+QString borderStyle(const platform::LayerStyle& layer) {
+  if (layer.borderWidth <= 0 || !layer.borderColor) {
+    return QStringLiteral("QLineEdit { background: white; padding: 6px; }");
+  }
+  return QStringLiteral(
+             "QLineEdit { background: white; padding: 6px; border: %1px solid %2; "
+             "border-radius: %3px; }")
+      .arg(layer.borderWidth)
+      .arg(QtStyle::color(*layer.borderColor).name())
+      .arg(layer.cornerRadius);
+}
+
+}  // namespace
+
+ScreenView::ScreenView(platform::ViewController& screen, QWidget* parent)
+    : QWidget(parent), screen_(screen.shared_from_this()), root_(screen.view().shared_from_this()) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(16, 12, 16, 12);
+  layout->setSpacing(8);
+  bool hasTable = false;
+  for (const auto& subview : root_->subviews()) {
+    QWidget* widget = makeWidget(subview);
+    hasTable = hasTable || dynamic_cast<platform::TableView*>(subview.get()) != nullptr;
+    if (dynamic_cast<platform::ActivityIndicatorView*>(subview.get()) != nullptr) {
+      layout->addWidget(widget, 0, Qt::AlignHCenter);
+    } else {
+      layout->addWidget(widget, dynamic_cast<platform::TableView*>(subview.get()) ? 1 : 0);
+    }
+  }
+  if (!hasTable) {
+    // A form (the registration screen): centred on the screen.
+    layout->insertStretch(0, 1);
+    layout->addStretch(1);
+  }
+  refreshAll();
+}
+
+QWidget* ScreenView::makeWidget(const std::shared_ptr<platform::View>& view) {
+  QWidget* widget = nullptr;
+  if (auto table = std::dynamic_pointer_cast<platform::TableView>(view)) {
+    widget = new TableViewWidget(table, this);
+  } else if (auto field = std::dynamic_pointer_cast<platform::TextField>(view)) {
+    auto* edit = new QLineEdit(this);
+    platform::TextField* model = field.get();
+    connect(edit, &QLineEdit::textEdited, this,
+            [model](const QString& text) { model->typeText(text.toStdString()); });
+    connect(edit, &QLineEdit::returnPressed, this, [model] { model->pressReturn(); });
+    widget = edit;
+  } else if (std::dynamic_pointer_cast<platform::TextView>(view)) {
+    auto* text = new QTextEdit(this);
+    text->setReadOnly(true);
+    text->setMaximumHeight(80);
+    text->setStyleSheet(
+        QStringLiteral("QTextEdit { background: rgba(255,255,255,160); border: none; }"));
+    widget = text;
+  } else if (auto button = std::dynamic_pointer_cast<platform::Button>(view)) {
+    auto* push = new QPushButton(this);
+    platform::Button* model = button.get();
+    connect(push, &QPushButton::clicked, this, [model] { model->tap(); });
+    push->setStyleSheet(QStringLiteral(
+        "QPushButton { background: #996633; color: white; border-radius: 6px; padding: 8px; }"));
+    widget = push;
+  } else if (std::dynamic_pointer_cast<platform::ActivityIndicatorView>(view)) {
+    widget = new SpinnerWidget(this);
+  } else if (std::dynamic_pointer_cast<platform::Label>(view)) {
+    auto* label = new QLabel(this);
+    label->setWordWrap(true);
+    widget = label;
+  } else {
+    widget = new QWidget(this);
+  }
+  widget->setObjectName(QtStyle::text(view->identifier()));
+  shown_[view.get()] = {view, widget};
+  return widget;
+}
+
+void ScreenView::refreshAll() {
+  for (const auto& [object, shown] : shown_) {
+    apply(shown);
+  }
+  const auto& background = root_->backgroundColor();
+  if (background && background->patternImage) {
+    background_.load(QString::fromStdString(background->patternImage->path().string()));
+  }
+  update();
+}
+
+bool ScreenView::refresh(const platform::ModelObject* object) {
+  if (object == root_.get()) {
+    refreshAll();
+    return true;
+  }
+  const auto found = shown_.find(object);
+  if (found == shown_.end()) {
+    return false;
+  }
+  apply(found->second);
+  return true;
+}
+
+void ScreenView::apply(const Shown& shown) {
+  platform::View& view = *shown.view;
+  shown.widget->setVisible(!view.isHidden());
+  if (auto* label = dynamic_cast<platform::Label*>(&view)) {
+    auto* widget = static_cast<QLabel*>(shown.widget);
+    widget->setText(QtStyle::text(label->text()));
+    widget->setFont(QtStyle::font(label->font()));
+    widget->setAlignment(QtStyle::alignment(label->textAlignment()));
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, QtStyle::color(label->textColor(), QColor(40, 30, 20)));
+    widget->setPalette(palette);
+  } else if (auto* field = dynamic_cast<platform::TextField*>(&view)) {
+    auto* edit = static_cast<QLineEdit*>(shown.widget);
+    const QString text = QtStyle::text(field->text());
+    if (edit->text() != text) {
+      edit->setText(text);  // only when the model differs, so typing keeps its cursor
+    }
+    edit->setPlaceholderText(QtStyle::text(field->placeholder()));
+    edit->setAlignment(QtStyle::alignment(field->textAlignment()));
+    QPalette palette = edit->palette();
+    if (const auto& styled = field->attributedPlaceholder()) {
+      palette.setColor(QPalette::PlaceholderText,
+                       QtStyle::color(styled->attributes.foregroundColor, Qt::gray));
+      if (styled->attributes.font) {
+        edit->setFont(QtStyle::font(*styled->attributes.font));
+      }
+    }
+    edit->setPalette(palette);
+    edit->setStyleSheet(borderStyle(field->layer()));
+    if (!field->isFirstResponder() && edit->hasFocus()) {
+      edit->clearFocus();
+    }
+  } else if (auto* textView = dynamic_cast<platform::TextView*>(&view)) {
+    static_cast<QTextEdit*>(shown.widget)->setPlainText(QtStyle::text(textView->text()));
+  } else if (auto* button = dynamic_cast<platform::Button*>(&view)) {
+    static_cast<QPushButton*>(shown.widget)->setText(QtStyle::text(button->title()));
+  } else if (auto* spinner = dynamic_cast<platform::ActivityIndicatorView*>(&view)) {
+    static_cast<SpinnerWidget*>(shown.widget)->setAnimating(spinner->isAnimating());
+  } else if (dynamic_cast<platform::TableView*>(&view) != nullptr) {
+    static_cast<TableViewWidget*>(shown.widget)->refresh();
+  }
+}
+
+void ScreenView::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  if (!background_.isNull()) {
+    painter.drawTiledPixmap(rect(), background_);
+  } else {
+    const auto& color = root_->backgroundColor();
+    painter.fillRect(rect(), QtStyle::color(color, QColor(245, 238, 226)));
+  }
+}
+
+}  // namespace vantory::qt
