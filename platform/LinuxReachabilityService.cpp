@@ -86,6 +86,23 @@ void readRouteAttributes(const nlmsghdr* message, Route& route) {
   }
 }
 
+// A route question to the kernel, with room for one address attribute.
+struct RouteRequest {
+  nlmsghdr header;
+  rtmsg route;
+  char attributes[64];
+};
+
+RouteRequest routeRequest(int family, int flags) {
+  RouteRequest request{};
+  request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
+  request.header.nlmsg_type = RTM_GETROUTE;
+  request.header.nlmsg_flags = static_cast<unsigned short>(flags);
+  request.header.nlmsg_seq = 1;
+  request.route.rtm_family = static_cast<unsigned char>(family);
+  return request;
+}
+
 bool usableRouteType(unsigned char type) { return type == RTN_UNICAST || type == RTN_LOCAL; }
 
 // The kernel's route to the destination, if it has one.
@@ -94,16 +111,7 @@ std::optional<Route> lookupRoute(const Destination& destination) {
   if (!fd.valid()) {
     return std::nullopt;
   }
-  struct {
-    nlmsghdr header;
-    rtmsg route;
-    char attributes[64];
-  } request{};
-  request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
-  request.header.nlmsg_type = RTM_GETROUTE;
-  request.header.nlmsg_flags = NLM_F_REQUEST;
-  request.header.nlmsg_seq = 1;
-  request.route.rtm_family = static_cast<unsigned char>(destination.family);
+  RouteRequest request = routeRequest(destination.family, NLM_F_REQUEST);
   request.route.rtm_dst_len = static_cast<unsigned char>(destination.length * 8);
   auto* attribute = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&request) +
                                               NLMSG_ALIGN(request.header.nlmsg_len));
@@ -193,15 +201,7 @@ std::optional<Route> defaultRoute() {
     if (!fd.valid()) {
       return std::nullopt;
     }
-    struct {
-      nlmsghdr header;
-      rtmsg route;
-    } request{};
-    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
-    request.header.nlmsg_type = RTM_GETROUTE;
-    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    request.header.nlmsg_seq = 1;
-    request.route.rtm_family = static_cast<unsigned char>(family);
+    const RouteRequest request = routeRequest(family, NLM_F_REQUEST | NLM_F_DUMP);
     if (::send(fd.get(), &request, request.header.nlmsg_len, 0) < 0) {
       continue;
     }

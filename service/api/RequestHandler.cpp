@@ -1,5 +1,6 @@
 #include "RequestHandler.h"
 
+#include <optional>
 #include <variant>
 
 #include "api/FormBody.h"
@@ -58,6 +59,35 @@ std::variant<std::int64_t, ApiReply> queryId(std::string_view query, std::string
                            "The " + std::string(name) + " must be made of digits, such as 12.");
   }
   return *id;
+}
+
+// Hands the record a POST carries to `use`, or refuses the body.
+template <typename Use>
+ApiReply withRecord(std::string_view body, std::string_view parameter, Use&& use) {
+  auto parsed = bodyRecord(body, parameter);
+  if (auto* refused = std::get_if<ApiReply>(&parsed)) {
+    return *refused;
+  }
+  RecordValidator record(std::get<json>(parsed));
+  return use(record);
+}
+
+// Hands the id of a GET's parameter to `use`, or refuses the query.
+template <typename Use>
+ApiReply withId(std::string_view query, std::string_view name, Use&& use) {
+  auto id = queryId(query, name);
+  if (auto* refused = std::get_if<ApiReply>(&id)) {
+    return *refused;
+  }
+  return use(std::get<std::int64_t>(id));
+}
+
+// The 400 for the first value the record failed on, if any.
+std::optional<ApiReply> invalid(const RecordValidator& record) {
+  if (record.error()) {
+    return ApiReply::error(400, *record.error());
+  }
+  return std::nullopt;
 }
 
 ApiReply notFound(const char* what) {
@@ -138,99 +168,83 @@ ApiReply RequestHandler::getListOfStores() {
 }
 
 ApiReply RequestHandler::addStore(std::string_view body) {
-  auto parsed = bodyRecord(body, "store");
-  if (auto* refused = std::get_if<ApiReply>(&parsed)) {
-    return *refused;
-  }
-  RecordValidator record(std::get<json>(parsed));
-  const std::string name = record.name("name");
-  const std::string createdBy = record.name("created");
-  if (record.error()) {
-    return ApiReply::error(400, *record.error());
-  }
-  return created(storage_.addStore(name, createdBy));
+  return withRecord(body, "store", [this](RecordValidator& record) {
+    const std::string name = record.name("name");
+    const std::string createdBy = record.name("created");
+    if (auto refusal = invalid(record)) {
+      return *refusal;
+    }
+    return created(storage_.addStore(name, createdBy));
+  });
 }
 
 ApiReply RequestHandler::getListOfItems(std::string_view query) {
-  auto storeId = queryId(query, "store_id");
-  if (auto* refused = std::get_if<ApiReply>(&storeId)) {
-    return *refused;
-  }
-  const auto items = storage_.listItems(std::get<std::int64_t>(storeId));
-  if (!items) {
-    return notFound("store");
-  }
-  json list = json::array();
-  for (const ItemRow& item : *items) {
-    list.push_back(itemJson(item));
-  }
-  return {200, {{"Items", std::move(list)}}, {}, nullptr};
+  return withId(query, "store_id", [this](std::int64_t storeId) {
+    const auto items = storage_.listItems(storeId);
+    if (!items) {
+      return notFound("store");
+    }
+    json list = json::array();
+    for (const ItemRow& item : *items) {
+      list.push_back(itemJson(item));
+    }
+    return ApiReply{200, {{"Items", std::move(list)}}, {}, nullptr};
+  });
 }
 
 ApiReply RequestHandler::addItem(std::string_view body) {
-  auto parsed = bodyRecord(body, "item");
-  if (auto* refused = std::get_if<ApiReply>(&parsed)) {
-    return *refused;
-  }
-  RecordValidator record(std::get<json>(parsed));
-  const std::int64_t storeId = record.id("storeId");
-  const std::string name = record.name("name");
-  const std::string description =
-      record.text("description", RecordValidator::kMaxDescriptionLength);
-  const std::string price = record.price("price");
-  const std::string postedBy = record.name("posted");
-  if (record.error()) {
-    return ApiReply::error(400, *record.error());
-  }
-  const auto id = storage_.addItem(storeId, name, description, price, postedBy);
-  return id ? created(*id) : notFound("store");
+  return withRecord(body, "item", [this](RecordValidator& record) {
+    const std::int64_t storeId = record.id("storeId");
+    const std::string name = record.name("name");
+    const std::string description =
+        record.text("description", RecordValidator::kMaxDescriptionLength);
+    const std::string price = record.price("price");
+    const std::string postedBy = record.name("posted");
+    if (auto refusal = invalid(record)) {
+      return *refusal;
+    }
+    const auto id = storage_.addItem(storeId, name, description, price, postedBy);
+    return id ? created(*id) : notFound("store");
+  });
 }
 
 ApiReply RequestHandler::getItemById(std::string_view query) {
-  auto itemId = queryId(query, "item_id");
-  if (auto* refused = std::get_if<ApiReply>(&itemId)) {
-    return *refused;
-  }
-  const auto item = storage_.getItem(std::get<std::int64_t>(itemId));
-  if (!item) {
-    return notFound("deal");
-  }
-  return {200, {{"Items", json::array({itemJson(*item)})}}, {}, nullptr};
+  return withId(query, "item_id", [this](std::int64_t itemId) {
+    const auto item = storage_.getItem(itemId);
+    if (!item) {
+      return notFound("deal");
+    }
+    return ApiReply{200, {{"Items", json::array({itemJson(*item)})}}, {}, nullptr};
+  });
 }
 
 ApiReply RequestHandler::editItem(std::string_view body) {
-  auto parsed = bodyRecord(body, "item");
-  if (auto* refused = std::get_if<ApiReply>(&parsed)) {
-    return *refused;
-  }
-  RecordValidator record(std::get<json>(parsed));
-  const std::int64_t itemId = record.id("itemId");
-  const std::string name = record.name("name");
-  const std::string description =
-      record.text("description", RecordValidator::kMaxDescriptionLength);
-  const std::string price = record.price("price");
-  if (record.error()) {
-    return ApiReply::error(400, *record.error());
-  }
-  return storage_.editItem(itemId, name, description, price) ? created(itemId) : notFound("deal");
+  return withRecord(body, "item", [this](RecordValidator& record) {
+    const std::int64_t itemId = record.id("itemId");
+    const std::string name = record.name("name");
+    const std::string description =
+        record.text("description", RecordValidator::kMaxDescriptionLength);
+    const std::string price = record.price("price");
+    if (auto refusal = invalid(record)) {
+      return *refusal;
+    }
+    return storage_.editItem(itemId, name, description, price) ? created(itemId) : notFound("deal");
+  });
 }
 
 ApiReply RequestHandler::addQuantity(std::string_view body, std::string_view parameter,
                                      bool purchase) {
-  auto parsed = bodyRecord(body, parameter);
-  if (auto* refused = std::get_if<ApiReply>(&parsed)) {
-    return *refused;
-  }
-  RecordValidator record(std::get<json>(parsed));
-  const std::int64_t itemId = record.id("itemId");
-  const std::string name = record.name("name");
-  const std::int64_t qty = record.quantity("qty");
-  if (record.error()) {
-    return ApiReply::error(400, *record.error());
-  }
-  const auto id =
-      purchase ? storage_.addPurchase(itemId, name, qty) : storage_.addInterest(itemId, name, qty);
-  return id ? created(*id) : notFound("deal");
+  return withRecord(body, parameter, [this, purchase](RecordValidator& record) {
+    const std::int64_t itemId = record.id("itemId");
+    const std::string name = record.name("name");
+    const std::int64_t qty = record.quantity("qty");
+    if (auto refusal = invalid(record)) {
+      return *refusal;
+    }
+    const auto id = purchase ? storage_.addPurchase(itemId, name, qty)
+                             : storage_.addInterest(itemId, name, qty);
+    return id ? created(*id) : notFound("deal");
+  });
 }
 
 ApiReply RequestHandler::addInterested(std::string_view body) {
@@ -241,20 +255,17 @@ ApiReply RequestHandler::addBuy(std::string_view body) { return addQuantity(body
 
 ApiReply RequestHandler::listQuantities(std::string_view query, const char* replyKey,
                                         bool purchases) {
-  auto itemId = queryId(query, "item_id");
-  if (auto* refused = std::get_if<ApiReply>(&itemId)) {
-    return *refused;
-  }
-  const std::int64_t id = std::get<std::int64_t>(itemId);
-  const auto rows = purchases ? storage_.listPurchases(id) : storage_.listInterests(id);
-  if (!rows) {
-    return notFound("deal");
-  }
-  json list = json::array();
-  for (const QuantityRow& row : *rows) {
-    list.push_back({{"name", row.name}, {"qty", std::to_string(row.qty)}});
-  }
-  return {200, {{replyKey, std::move(list)}}, {}, nullptr};
+  return withId(query, "item_id", [this, replyKey, purchases](std::int64_t itemId) {
+    const auto rows = purchases ? storage_.listPurchases(itemId) : storage_.listInterests(itemId);
+    if (!rows) {
+      return notFound("deal");
+    }
+    json list = json::array();
+    for (const QuantityRow& row : *rows) {
+      list.push_back({{"name", row.name}, {"qty", std::to_string(row.qty)}});
+    }
+    return ApiReply{200, {{replyKey, std::move(list)}}, {}, nullptr};
+  });
 }
 
 ApiReply RequestHandler::getInterested(std::string_view query) {
@@ -266,25 +277,22 @@ ApiReply RequestHandler::getBought(std::string_view query) {
 }
 
 ApiReply RequestHandler::searchItem(std::string_view body) {
-  auto parsed = bodyRecord(body, "search");
-  if (auto* refused = std::get_if<ApiReply>(&parsed)) {
-    return *refused;
-  }
-  RecordValidator record(std::get<json>(parsed));
-  const std::string query = record.text("query", RecordValidator::kMaxNameLength);
-  if (record.error()) {
-    return ApiReply::error(400, *record.error());
-  }
-  if (query.empty()) {
-    return ApiReply::error(400, "\"query\" must not be empty.");
-  }
-  json results = json::array();
-  for (const ItemRow& item : storage_.search(query)) {
-    json result = itemJson(item);
-    result["store_name"] = item.storeName;
-    results.push_back(std::move(result));
-  }
-  return {200, {{"Results", std::move(results)}}, {}, nullptr};
+  return withRecord(body, "search", [this](RecordValidator& record) {
+    const std::string query = record.text("query", RecordValidator::kMaxNameLength);
+    if (auto refusal = invalid(record)) {
+      return *refusal;
+    }
+    if (query.empty()) {
+      return ApiReply::error(400, "\"query\" must not be empty.");
+    }
+    json results = json::array();
+    for (const ItemRow& item : storage_.search(query)) {
+      json result = itemJson(item);
+      result["store_name"] = item.storeName;
+      results.push_back(std::move(result));
+    }
+    return ApiReply{200, {{"Results", std::move(results)}}, {}, nullptr};
+  });
 }
 
 }  // namespace vantory::service

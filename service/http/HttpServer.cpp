@@ -32,20 +32,13 @@ HttpServer::~HttpServer() {
   stopping_ = true;
   boost::system::error_code ignored;
   acceptor_.close(ignored);
-  std::vector<std::shared_ptr<HttpSession>> open;
   {
     std::lock_guard lock(sessionsMutex_);
-    for (auto& [key, weak] : sessions_) {
-      if (auto session = weak.lock()) {
-        open.push_back(std::move(session));
-      }
-    }
     graceTimer_.reset();
   }
-  for (const auto& session : open) {
+  for (const auto& session : openSessions()) {
     session->closeNow();
   }
-  open.clear();
   io_.restart();
   io_.run_for(std::chrono::seconds(2));
 }
@@ -87,6 +80,17 @@ void HttpServer::accept() {
                          });
 }
 
+std::vector<std::shared_ptr<HttpSession>> HttpServer::openSessions() {
+  std::vector<std::shared_ptr<HttpSession>> open;
+  std::lock_guard lock(sessionsMutex_);
+  for (auto& [key, weak] : sessions_) {
+    if (auto session = weak.lock()) {
+      open.push_back(std::move(session));
+    }
+  }
+  return open;
+}
+
 void HttpServer::opened(const std::shared_ptr<HttpSession>& session) {
   std::lock_guard lock(sessionsMutex_);
   sessions_[session.get()] = session;
@@ -122,14 +126,8 @@ void HttpServer::stop() {
     }
     boost::system::error_code ignored;
     acceptor_.close(ignored);
-    std::vector<std::shared_ptr<HttpSession>> open;
     {
       std::lock_guard lock(sessionsMutex_);
-      for (auto& [key, weak] : sessions_) {
-        if (auto session = weak.lock()) {
-          open.push_back(std::move(session));
-        }
-      }
       if (!sessions_.empty()) {
         // Whatever still runs after a grace period is cut off.
         graceTimer_ = std::make_shared<asio::steady_timer>(io_, std::chrono::seconds(10));
@@ -140,7 +138,7 @@ void HttpServer::stop() {
         });
       }
     }
-    for (const auto& session : open) {
+    for (const auto& session : openSessions()) {
       session->closeIfIdle();
     }
   });

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -43,6 +44,7 @@ class HttpServer {
   void accept();
   void opened(const std::shared_ptr<HttpSession>& session);
   void closed(const void* session);
+  std::vector<std::shared_ptr<HttpSession>> openSessions();
 
   RequestHandler& handler_;
   const AccessLog& log_;

@@ -1,12 +1,9 @@
 #include "InterestedViewController.h"
 
-#include "net/RecordKeys.h"
 #include "net/ServerApi.h"
+#include "ui/common/DealForm.h"
 #include "ui/common/Prompt.h"
-#include "ui/common/RecordText.h"
 #include "ui/common/StringUtil.h"
-#include "ui/common/UiUtility.h"
-#include "ui/common/Utility.h"
 
 namespace vantory {
 
@@ -38,22 +35,10 @@ void InterestedViewController::processInterestedWithResponse(
 }
 
 void InterestedViewController::editItem(platform::ModelObject* /*sender*/) {
-  const nlohmann::json current = item().value_or(nlohmann::json::object());
-  const auto initial = [&current](const char* key) {
-    return RecordText::text(current, key).value_or("");
-  };
   auto self = sharedThis<InterestedViewController>();
-  Prompt::show(*this, "Add Item",
-               {{"Item Name", initial(key::name)},
-                {"Description", initial(key::description)},
-                {"Price", initial(key::price), true}},
+  Prompt::show(*this, "Add Item", DealForm::fields(item().value_or(nlohmann::json::object())),
                "Save", [self](const auto& texts) {
-                 if (!StringUtil::isNotBlank(texts.at(0))) {
-                   UiUtility::showAlert("Alert", "Name can't be Empty", *self);
-                 }
-                 if (!StringUtil::isNotBlank(texts.at(2))) {
-                   UiUtility::showAlert("Alert", "Price can't be Empty", *self);
-                 }
+                 DealForm::alertBlanks(*self, texts);
                  self->editItemProcessedWithName(texts.at(0), texts.at(1), texts.at(2));
                });
 }

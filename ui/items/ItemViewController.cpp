@@ -2,10 +2,10 @@
 
 #include "net/RecordKeys.h"
 #include "net/ServerApi.h"
+#include "ui/common/DealForm.h"
 #include "ui/common/Prompt.h"
 #include "ui/common/RecordText.h"
 #include "ui/common/StringUtil.h"
-#include "ui/common/UiUtility.h"
 #include "ui/common/Utility.h"
 #include "ui/items/ItemCellContent.h"
 
@@ -59,14 +59,9 @@ void ItemViewController::fillCell(platform::TableViewCell& cell, const nlohmann:
 
 void ItemViewController::addItemSelected(platform::ModelObject* /*sender*/) {
   auto self = sharedThis<ItemViewController>();
-  Prompt::show(*this, "Add Item", {{"Item Name"}, {"Description"}, {"Price", std::nullopt, true}},
-               "Save", [self](const auto& texts) {
-                 if (!StringUtil::isNotBlank(texts.at(0))) {
-                   UiUtility::showAlert("Alert", "Name can't be Empty", *self);
-                 }
-                 if (!StringUtil::isNotBlank(texts.at(2))) {
-                   UiUtility::showAlert("Alert", "Price can't be Empty", *self);
-                 }
+  Prompt::show(*this, "Add Item", DealForm::fields(std::nullopt), "Save",
+               [self](const auto& texts) {
+                 DealForm::alertBlanks(*self, texts);
                  self->addItemWithName(texts.at(0), texts.at(1), texts.at(2));
                });
 }
