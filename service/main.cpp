@@ -80,10 +80,12 @@ int main(int argc, char** argv) {
   const AccessLog log(level);
 
   // Signals are taken by one thread of ours; every other thread blocks them.
+  // SIGUSR1 only releases that thread when the server ends by itself.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   try {
@@ -96,8 +98,10 @@ int main(int argc, char** argv) {
     std::thread signalWatcher([&server, &stopSignals, &log] {
       int received = 0;
       sigwait(&stopSignals, &received);
-      log.message(LogLevel::info, std::string("stopping on ") + strsignal(received));
-      server.stop();
+      if (received != SIGUSR1) {
+        log.message(LogLevel::info, std::string("stopping on ") + strsignal(received));
+        server.stop();
+      }
     });
 
     std::printf("vantory-server ready on http://%s:%u (database %s)\n", options.host.c_str(),
@@ -105,7 +109,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     server.run();
 
-    pthread_kill(signalWatcher.native_handle(), SIGTERM);  // wakes it if run() ended otherwise
+    pthread_kill(signalWatcher.native_handle(), SIGUSR1);  // wakes it if run() ended otherwise
     signalWatcher.join();
     log.message(LogLevel::info, "stopped; the database is closed");
   } catch (const std::exception& error) {

@@ -8,7 +8,7 @@
 namespace vantory::qt {
 
 std::filesystem::path AppLauncher::findResources(const std::filesystem::path& executable) {
-  const auto installed = executable.parent_path().parent_path() / "share" / "vantory";
+  auto installed = executable.parent_path().parent_path() / "share" / "vantory";
   std::error_code error;
   if (std::filesystem::exists(installed / "Main.storyboard.json", error)) {
     return installed;

@@ -26,10 +26,10 @@ void NavigationController::pushViewController(std::shared_ptr<ViewController> co
     return;
   }
   controller->setNavigationController(this);
-  stack_.push_back(controller);
+  stack_.push_back(std::move(controller));
   notifyChanged();
   if (shown_) {
-    controller->appear(animated);
+    stack_.back()->appear(animated);
   }
 }
 

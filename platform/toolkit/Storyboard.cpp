@@ -138,11 +138,10 @@ std::shared_ptr<ViewController> Storyboard::instantiateViewControllerWithIdentif
     controller->navigationItem().setTitle(scene.at("title").get<std::string>());
   }
   wireBarButtons(*controller, scene);
-  const nlohmann::json sceneCopy = scene;
   std::weak_ptr<Storyboard> weakSelf = shared_from_this();
-  controller->setViewLoader([weakSelf, sceneCopy](ViewController& owner) -> std::shared_ptr<View> {
+  controller->setViewLoader([weakSelf, scene](ViewController& owner) -> std::shared_ptr<View> {
     const auto self = weakSelf.lock();
-    return self ? self->buildView(owner, sceneCopy) : nullptr;
+    return self ? self->buildView(owner, scene) : nullptr;
   });
   return controller;
 }

@@ -78,7 +78,7 @@ void ViewController::presentNow(std::shared_ptr<ViewController> controller, bool
   }
 }
 
-void ViewController::dismissViewControllerAnimated(bool animated, Completion completion) {
+void ViewController::dismissViewControllerAnimated(bool animated, const Completion& completion) {
   // Called on the presented screen or on its presenter.
   ViewController* presenter = presented_ ? this : presenting_;
   if (presenter == nullptr || !presenter->presented_) {

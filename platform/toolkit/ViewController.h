@@ -43,7 +43,7 @@ class ViewController : public ModelObject, public std::enable_shared_from_this<V
   // one waits until that is dismissed, so no request to show is lost.
   void presentViewController(std::shared_ptr<ViewController> controller, bool animated,
                              Completion completion = {});
-  void dismissViewControllerAnimated(bool animated, Completion completion = {});
+  void dismissViewControllerAnimated(bool animated, const Completion& completion = {});
   ViewController* presentedViewController() const { return presented_.get(); }
   ViewController* presentingViewController() const { return presenting_; }
 

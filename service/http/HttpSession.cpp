@@ -97,7 +97,7 @@ void HttpSession::onRead(beast::error_code error, std::size_t /*bytes*/) {
                        std::chrono::duration_cast<std::chrono::microseconds>(
                            std::chrono::steady_clock::now() - started_)
                            .count());
-  send(std::move(response), keepAlive);
+  send(response, keepAlive);
 }
 
 void HttpSession::refuse(http::status status, const std::string& message) {
@@ -119,10 +119,10 @@ void HttpSession::refuse(http::status status, const std::string& message) {
                        std::chrono::duration_cast<std::chrono::microseconds>(
                            std::chrono::steady_clock::now() - started_)
                            .count());
-  send(std::move(response), false);
+  send(response, false);
 }
 
-void HttpSession::send(std::shared_ptr<Response> response, bool keepAlive) {
+void HttpSession::send(const std::shared_ptr<Response>& response, bool keepAlive) {
   stream_.expires_after(context_.timeout);
   http::async_write(
       stream_, *response,

@@ -21,20 +21,3 @@ TEST(ServerApi, CallsCarryTheEndpointsKindAddressAndParameter) {
   EXPECT_EQ(ServerApi::parameterText(ServerApi::addInterested, "{}"), "interested={}");
   ServerApi::setBaseAddress(std::string(ServerApi::defaultBaseAddress));
 }
-
-TEST(ServerApi, RequestRecordsUseTheKeysTheServiceExpects) {
-  EXPECT_EQ(ServerApi::newStoreRecord("Deli", "Ann Lee"),
-            (nlohmann::json{{"name", "Deli"}, {"created", "Ann Lee"}}));
-  EXPECT_EQ(ServerApi::newItemRecord("7", "Milk", "", "1.5", "Ann Lee"),
-            (nlohmann::json{{"storeId", "7"},
-                            {"name", "Milk"},
-                            {"description", ""},
-                            {"price", "1.5"},
-                            {"posted", "Ann Lee"}}));
-  EXPECT_EQ(
-      ServerApi::itemEditRecord("3", "Milk", "2%", "abc"),
-      (nlohmann::json{{"itemId", "3"}, {"name", "Milk"}, {"description", "2%"}, {"price", "abc"}}));
-  EXPECT_EQ(ServerApi::purchaseRecord("3", "Ann Lee", "2"),
-            (nlohmann::json{{"itemId", "3"}, {"name", "Ann Lee"}, {"qty", "2"}}));
-  EXPECT_EQ(ServerApi::searchRecord("milk"), (nlohmann::json{{"query", "milk"}}));
-}
