@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +31,7 @@ bool ServerProcess::start() {
   arguments.insert(arguments.end(), extraArguments_.begin(), extraArguments_.end());
   pid_ = ::fork();
   if (pid_ == 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive a test that crashed
     ::dup2(output[1], STDOUT_FILENO);
     std::vector<char*> argv;
     for (auto& argument : arguments) {
