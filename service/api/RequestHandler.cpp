@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "api/FormBody.h"
+#include "api/JsonText.h"
 #include "api/RecordValidator.h"
 
 namespace vantory::service {
@@ -14,12 +15,14 @@ constexpr std::string_view kPrefix = "/kelvane/qx/";
 
 using nlohmann::json;
 
-json itemJson(const ItemRow& item) {
-  return {{"id", std::to_string(item.id)},        {"name", item.name},
-          {"description", item.description},      {"price", item.price},
-          {"posted_by", item.postedBy},           {"interested", std::to_string(item.interested)},
-          {"bought", std::to_string(item.bought)}};
+// A reply whose body is already JSON text.
+ApiReply written(std::string text) {
+  ApiReply reply;
+  reply.serialized = std::make_shared<const std::string>(std::move(text));
+  return reply;
 }
+
+void appendItem(std::string& out, const ItemRow& item) { JsonText::appendItem(out, item, false); }
 
 ApiReply created(std::int64_t id) {
   return {200, {{"status", "ok"}, {"id", std::to_string(id)}}, {}, nullptr};
@@ -153,13 +156,8 @@ ApiReply RequestHandler::getListOfStores() {
   std::lock_guard lock(storesCacheMutex_);
   const std::uint64_t version = storage_.storesVersion();
   if (!storesCache_ || storesCacheVersion_ != version) {
-    json stores = json::array();
-    for (const StoreRow& store : storage_.listStores()) {
-      stores.push_back({{"id", std::to_string(store.id)},
-                        {"name", store.name},
-                        {"created_by", store.createdBy}});
-    }
-    storesCache_ = std::make_shared<const std::string>(json{{"Stores", std::move(stores)}}.dump());
+    storesCache_ = std::make_shared<const std::string>(
+        JsonText::list("Stores", storage_.listStores(), JsonText::appendStore));
     storesCacheVersion_ = version;
   }
   ApiReply reply;
@@ -184,11 +182,7 @@ ApiReply RequestHandler::getListOfItems(std::string_view query) {
     if (!items) {
       return notFound("store");
     }
-    json list = json::array();
-    for (const ItemRow& item : *items) {
-      list.push_back(itemJson(item));
-    }
-    return ApiReply{200, {{"Items", std::move(list)}}, {}, nullptr};
+    return written(JsonText::list("Items", *items, appendItem));
   });
 }
 
@@ -214,7 +208,7 @@ ApiReply RequestHandler::getItemById(std::string_view query) {
     if (!item) {
       return notFound("deal");
     }
-    return ApiReply{200, {{"Items", json::array({itemJson(*item)})}}, {}, nullptr};
+    return written(JsonText::list("Items", std::vector<ItemRow>{*item}, appendItem));
   });
 }
 
@@ -260,11 +254,7 @@ ApiReply RequestHandler::listQuantities(std::string_view query, const char* repl
     if (!rows) {
       return notFound("deal");
     }
-    json list = json::array();
-    for (const QuantityRow& row : *rows) {
-      list.push_back({{"name", row.name}, {"qty", std::to_string(row.qty)}});
-    }
-    return ApiReply{200, {{replyKey, std::move(list)}}, {}, nullptr};
+    return written(JsonText::list(replyKey, *rows, JsonText::appendQuantity));
   });
 }
 
@@ -285,13 +275,9 @@ ApiReply RequestHandler::searchItem(std::string_view body) {
     if (query.empty()) {
       return ApiReply::error(400, "\"query\" must not be empty.");
     }
-    json results = json::array();
-    for (const ItemRow& item : storage_.search(query)) {
-      json result = itemJson(item);
-      result["store_name"] = item.storeName;
-      results.push_back(std::move(result));
-    }
-    return ApiReply{200, {{"Results", std::move(results)}}, {}, nullptr};
+    return written(JsonText::list(
+        "Results", storage_.search(query),
+        [](std::string& out, const ItemRow& item) { JsonText::appendItem(out, item, true); }));
   });
 }
 

@@ -74,9 +74,13 @@ TEST_F(RequestHandlerTest, RawBodiesAreStoredExactly) {
   EXPECT_EQ(stores[0]["name"], name);
   EXPECT_EQ(stores[0]["created_by"], "Jo=Jo&");
 
+  // Control characters come back escaped as JSON requires.
+  add("addStore.php", R"(store={"name":"line\nbreak\ttab\u0001","created":"Al"})");
+  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"][1]["name"], "line\nbreak\ttab\x01");
+
   // A client that form-encodes its body is understood too.
   add("addStore.php", "store=%7B%22name%22%3A%22Fish+%26+Chips%22%2C%22created%22%3A%22Al%22%7D");
-  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"][1]["name"], "Fish & Chips");
+  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"][2]["name"], "Fish & Chips");
 }
 
 TEST_F(RequestHandlerTest, BadInputIsRefusedWithAReasonAndStoresNothing) {
