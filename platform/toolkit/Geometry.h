@@ -23,6 +23,9 @@ struct IndexPath {
   bool operator==(const IndexPath&) const = default;
 };
 
+// The size a screen has until a front-end lays it out (a phone's).
+inline constexpr Rect kScreenBounds{0, 0, 390, 780};
+
 enum class TextAlignment { left = 0, center = 1, right = 2 };
 
 }  // namespace platform

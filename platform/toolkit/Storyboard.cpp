@@ -18,8 +18,6 @@ namespace platform {
 
 namespace {
 
-constexpr Rect kScreenBounds{0, 0, 390, 780};
-
 std::mutex& registryMutex() {
   static std::mutex mutex;
   return mutex;

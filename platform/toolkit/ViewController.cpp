@@ -9,9 +9,6 @@ namespace platform {
 
 namespace {
 
-// The size a screen has until a front-end lays it out (a phone's).
-constexpr Rect kScreenBounds{0, 0, 390, 780};
-
 void layoutTables(View& view) {
   if (auto* table = dynamic_cast<TableView*>(&view)) {
     table->layoutIfNeeded();

@@ -66,7 +66,7 @@ void InterestedViewController::interestedSelected(platform::ModelObject* /*sende
 
 void InterestedViewController::addInterestedWithQuantity(
     const std::optional<std::string>& quantity) {
-  sendQuantity(ServerApi::addInterested, quantity);
+  sendQuantity(ServerApi::addInterested, &ServerApi::interestRecord, quantity);
 }
 
 void InterestedViewController::purchaseDetails(platform::ModelObject* /*sender*/) {

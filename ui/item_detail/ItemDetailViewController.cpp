@@ -212,7 +212,7 @@ void ItemDetailViewController::promptForQuantity(
                });
 }
 
-void ItemDetailViewController::sendQuantity(const Endpoint& endpoint,
+void ItemDetailViewController::sendQuantity(const Endpoint& endpoint, QuantityRecord record,
                                             const std::optional<std::string>& quantity) {
   if (!StringUtil::isNotBlank(quantity)) {
     return;
@@ -222,8 +222,7 @@ void ItemDetailViewController::sendQuantity(const Endpoint& endpoint,
   if (!id || !userName) {
     return;  // nothing to record it against, or no one to record it for
   }
-  // Interests and purchases are records of the same shape.
-  sendRecord(endpoint, ServerApi::interestRecord(*id, *userName, *quantity), true);
+  sendRecord(endpoint, record(*id, *userName, *quantity), true);
 }
 
 }  // namespace vantory

@@ -64,8 +64,12 @@ class ItemDetailViewController : public ListViewController, public RecordReceive
   // blankness, then handed to send.
   void promptForQuantity(const std::string& title,
                          std::function<void(const std::optional<std::string>&)> send);
+  // The record of an interest or a purchase: item id, user name, quantity.
+  using QuantityRecord = nlohmann::json (*)(const std::string& itemId, const std::string& name,
+                                            const std::string& qty);
   // Sends an interest or a purchase of the quantity under the stored name.
-  void sendQuantity(const Endpoint& endpoint, const std::optional<std::string>& quantity);
+  void sendQuantity(const Endpoint& endpoint, QuantityRecord record,
+                    const std::optional<std::string>& quantity);
 
   std::shared_ptr<platform::BarButtonItem> refreshButton_;
 

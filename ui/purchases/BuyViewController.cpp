@@ -38,7 +38,7 @@ void BuyViewController::proceedWithUpdatingBuy() {
 }
 
 void BuyViewController::addBuyWithQuantity(const std::optional<std::string>& quantity) {
-  sendQuantity(ServerApi::addBuy, quantity);
+  sendQuantity(ServerApi::addBuy, &ServerApi::purchaseRecord, quantity);
 }
 
 }  // namespace vantory
