@@ -9,6 +9,11 @@ namespace vantory::qt {
 
 namespace {
 
+// "itemCell": three tagged labels and no built-in ones.
+bool isItemCell(platform::TableViewCell& cell) {
+  return cell.textLabel() == nullptr && cell.viewWithTag(1) != nullptr;
+}
+
 std::optional<std::string> labelText(platform::View* view) {
   auto* label = dynamic_cast<platform::Label*>(view);
   return label != nullptr ? label->text() : std::nullopt;
@@ -107,7 +112,7 @@ int TableModel::cellHeight() const {
     for (std::size_t entry = 0; entry < entries_.size(); ++entry) {
       if (!entries_[entry].header) {
         const auto& cell = cellAt(entry);
-        if (cell && cell->textLabel() == nullptr && cell->viewWithTag(1) != nullptr) {
+        if (cell && isItemCell(*cell)) {
           cellHeight_ = 56;  // three labels
         }
         break;
@@ -125,7 +130,7 @@ QVariant TableModel::cellData(std::size_t entry, int role) const {
   if (!cell) {
     return {};
   }
-  const bool tagged = cell->viewWithTag(1) != nullptr && cell->textLabel() == nullptr;
+  const bool tagged = isItemCell(*cell);
   switch (role) {
     case KindRole:
       return QStringLiteral("cell");

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "Utf8.h"
+
 namespace vantory::service {
 
 namespace {
@@ -110,14 +112,6 @@ std::optional<std::int64_t> RecordValidator::parseId(std::string_view text) {
     return std::nullopt;
   }
   return value;
-}
-
-std::size_t RecordValidator::characterCount(std::string_view text) {
-  std::size_t count = 0;
-  for (const char c : text) {
-    count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
-  }
-  return count;
 }
 
 bool RecordValidator::isValidUtf8(std::string_view text) {

@@ -34,7 +34,6 @@ class RecordValidator {
   const std::optional<std::string>& error() const { return error_; }
 
   static bool isValidUtf8(std::string_view text);
-  static std::size_t characterCount(std::string_view text);
   // Digits only, fitting in 63 bits.
   static std::optional<std::int64_t> parseId(std::string_view text);
 

@@ -1,5 +1,6 @@
 #include "SqliteStorage.h"
 
+#include "Utf8.h"
 #include "storage/Schema.h"
 
 namespace vantory::service {
@@ -30,14 +31,6 @@ bool exists(SqliteConnection& db, const char* sql, std::int64_t id) {
 
 constexpr char kStoreExists[] = "SELECT 1 FROM stores WHERE id = ?1";
 constexpr char kItemExists[] = "SELECT 1 FROM items WHERE id = ?1";
-
-std::size_t codePoints(const std::string& text) {
-  std::size_t count = 0;
-  for (const char c : text) {
-    count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
-  }
-  return count;
-}
 
 // The text as one FTS5 string: every character literal.
 std::string ftsPhrase(const std::string& text) {
@@ -321,7 +314,7 @@ std::vector<ItemRow> SqliteStorage::search(const std::string& text) {
                                      " WHERE instr(lower(i.name), lower(?1)) > 0"
                                      " OR instr(lower(i.description), lower(?1)) > 0" +
                                      order;
-  const bool useIndex = codePoints(text) >= 3;
+  const bool useIndex = characterCount(text) >= 3;
   return read([&](SqliteConnection& db) {
     auto statement = db.prepare(useIndex ? indexed.c_str() : scanned.c_str());
     statement.bind(1, useIndex ? ftsPhrase(text) : text);

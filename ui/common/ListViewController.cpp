@@ -55,13 +55,16 @@ void ListViewController::refresh() {
   if (!parameter) {
     return;  // without its record the screen has nothing to ask for
   }
+  fetch(*values_.endpoint, *parameter,
+        [self = sharedThis<ListViewController>()](const std::optional<nlohmann::json>& reply) {
+          self->processListResponse(reply);
+        });
+}
+
+void ListViewController::fetch(const Endpoint& endpoint, const std::string& parameter,
+                               std::function<void(const std::optional<nlohmann::json>&)> onReply) {
   showActivity();
-  auto self = sharedThis<ListViewController>();
-  ServerApi::makeCall(*values_.endpoint)
-      ->callWebserviceWithParams(
-          *parameter, {},
-          [self](const std::optional<nlohmann::json>& reply) { self->processListResponse(reply); },
-          {});
+  ServerApi::makeCall(endpoint)->callWebserviceWithParams(parameter, {}, std::move(onReply), {});
 }
 
 std::optional<nlohmann::json> ListViewController::pickList(
@@ -183,9 +186,14 @@ void ListViewController::didSelectRowAtIndexPath(platform::TableView& /*tableVie
   if (!recordInfo) {
     return;
   }
-  openScreen(values_.nextScreen, [&recordInfo](platform::ViewController& next) {
+  openScreenWithRecord(values_.nextScreen, *recordInfo);
+}
+
+void ListViewController::openScreenWithRecord(const std::string& identifier,
+                                              const std::string& recordInfo) {
+  openScreen(identifier, [&recordInfo](platform::ViewController& next) {
     if (auto* receiver = dynamic_cast<RecordReceiver*>(&next)) {
-      receiver->receiveRecordInfo(*recordInfo);
+      receiver->receiveRecordInfo(recordInfo);
     }
   });
 }

@@ -84,10 +84,17 @@ class ListViewController : public platform::ViewController,
   // so. Nothing is sent when the record cannot be written as JSON text.
   void sendRecord(const Endpoint& endpoint, const nlohmann::json& record, bool printReply);
 
+  // Shows the indicator and asks the endpoint with the parameter; the JSON
+  // reply goes to onReply on the URL session's queue.
+  void fetch(const Endpoint& endpoint, const std::string& parameter,
+             std::function<void(const std::optional<nlohmann::json>&)> onReply);
+
   // Makes the screen by identifier, lets the caller hand it its data, then
   // pushes it on the main queue (nothing without a navigation stack).
   void openScreen(const std::string& identifier,
                   const std::function<void(platform::ViewController&)>& prepare);
+  // The same for a screen opened on one record, handed over as JSON text.
+  void openScreenWithRecord(const std::string& identifier, const std::string& recordInfo);
 
   // The record behind a row; nullptr when there is none.
   const nlohmann::json* recordAt(platform::IndexPath indexPath) const;

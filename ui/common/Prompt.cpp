@@ -1,7 +1,7 @@
 #include "Prompt.h"
 
-#include "platform/DispatchQueue.h"
 #include "platform/toolkit/AlertController.h"
+#include "ui/common/UiUtility.h"
 
 namespace vantory {
 
@@ -45,9 +45,7 @@ void Prompt::show(ViewController& presenter, const std::string& title,
   }
   alert->addAction(confirm);
   alert->addAction(cancel);
-  DispatchQueue::main().async([presenter = presenter.shared_from_this(), alert] {
-    presenter->presentViewController(alert, true);
-  });
+  UiUtility::presentLater(presenter, std::move(alert));
 }
 
 }  // namespace vantory

@@ -11,16 +11,13 @@ using platform::AlertActionStyle;
 using platform::AlertController;
 using platform::AlertControllerStyle;
 
-namespace {
-
-void presentLater(platform::ViewController& presenter, std::shared_ptr<AlertController> alert) {
+void UiUtility::presentLater(platform::ViewController& presenter,
+                             std::shared_ptr<AlertController> alert) {
   platform::DispatchQueue::main().async(
       [presenter = presenter.shared_from_this(), alert = std::move(alert)] {
         presenter->presentViewController(alert, true);
       });
 }
-
-}  // namespace
 
 void UiUtility::showAlert(const std::string& title, const std::string& message,
                           platform::ViewController& presenter, AlertAction::Handler handler) {

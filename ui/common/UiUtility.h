@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/toolkit/AlertAction.h"
+#include "platform/toolkit/AlertController.h"
 #include "platform/toolkit/Color.h"
 #include "platform/toolkit/TextField.h"
 #include "platform/toolkit/ViewController.h"
@@ -37,6 +38,10 @@ class UiUtility {
   static void styleNavigationBar(platform::ViewController& screen);
   // The root view tiled with "background.jpg" (plain when the image is missing).
   static void setBackgroundPattern(platform::ViewController& screen);
+
+  // Presents the alert over the screen on a later turn of the main queue.
+  static void presentLater(platform::ViewController& presenter,
+                           std::shared_ptr<platform::AlertController> alert);
 
   // The alert shown when a send got no usable reply.
   static void showSendFailure(platform::ViewController& presenter);

@@ -74,11 +74,7 @@ void InterestedViewController::purchaseDetails(platform::ModelObject* /*sender*/
   if (!info) {
     return;
   }
-  openScreen("buyView", [&info](platform::ViewController& next) {
-    if (auto* receiver = dynamic_cast<RecordReceiver*>(&next)) {
-      receiver->receiveRecordInfo(*info);
-    }
-  });
+  openScreenWithRecord("buyView", *info);
 }
 
 }  // namespace vantory

@@ -155,14 +155,11 @@ void ItemDetailViewController::refreshItemInfo() {
   if (!parameter) {
     return;
   }
-  showActivity();
-  auto self = sharedThis<ItemDetailViewController>();
-  ServerApi::makeCall(ServerApi::getItemById)
-      ->callWebserviceWithParams(*parameter, {},
-                                 [self](const std::optional<nlohmann::json>& reply) {
-                                   self->processItemInfoWithResponse(reply);
-                                 },
-                                 {});
+  fetch(
+      ServerApi::getItemById, *parameter,
+      [self = sharedThis<ItemDetailViewController>()](const std::optional<nlohmann::json>& reply) {
+        self->processItemInfoWithResponse(reply);
+      });
 }
 
 void ItemDetailViewController::processItemInfoWithResponse(
