@@ -93,10 +93,7 @@ void HttpSession::onRead(beast::error_code error, std::size_t /*bytes*/) {
   response->prepare_payload();
 
   const std::string_view target = apiRequest.target;
-  context_.log.request(apiRequest.method, target.substr(0, target.find('?')), reply.status,
-                       std::chrono::duration_cast<std::chrono::microseconds>(
-                           std::chrono::steady_clock::now() - started_)
-                           .count());
+  logRequest(apiRequest.method, target.substr(0, target.find('?')), reply.status);
   send(response, keepAlive);
 }
 
@@ -115,11 +112,14 @@ void HttpSession::refuse(http::status status, const std::string& message) {
     const std::string_view target = parser_->get().target();
     path = std::string(target.substr(0, target.find('?')));
   }
-  context_.log.request(method, path, static_cast<int>(status),
-                       std::chrono::duration_cast<std::chrono::microseconds>(
-                           std::chrono::steady_clock::now() - started_)
-                           .count());
+  logRequest(method, path, static_cast<int>(status));
   send(response, false);
+}
+
+void HttpSession::logRequest(std::string_view method, std::string_view path, int status) const {
+  const auto elapsed = std::chrono::steady_clock::now() - started_;
+  context_.log.request(method, path, status,
+                       std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count());
 }
 
 void HttpSession::send(const std::shared_ptr<Response>& response, bool keepAlive) {

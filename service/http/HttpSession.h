@@ -51,6 +51,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   void readRequest();
   void onRead(boost::beast::error_code error, std::size_t bytes);
   void refuse(boost::beast::http::status status, const std::string& message);
+  void logRequest(std::string_view method, std::string_view path, int status) const;
   void send(const std::shared_ptr<Response>& response, bool keepAlive);
   void onWrite(bool keepAlive, boost::beast::error_code error, std::size_t bytes);
   // Stops sending, then reads what the client still sends for a moment, so
