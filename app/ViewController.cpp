@@ -8,10 +8,6 @@
 
 namespace vantory {
 
-namespace {
-constexpr char kNameKey[] = "Name";
-}
-
 ViewController::ViewController() {
   outlet("firstName", firstName_);
   outlet("lastName", lastName_);
@@ -30,7 +26,7 @@ void ViewController::viewDidLoad() {
 }
 
 void ViewController::viewDidAppear(bool /*animated*/) {
-  if (Utility::getUserDefault(kNameKey)) {
+  if (Utility::getUserDefault(Utility::kUserNameKey)) {
     presentStores();
   }
 }
@@ -47,8 +43,8 @@ void ViewController::saveSelected(platform::ModelObject* /*sender*/) {
     return;
   }
   auto& defaults = platform::UserDefaults::standardUserDefaults();
-  defaults.removeObjectForKey(kNameKey);
-  defaults.setObject(*first + " " + *last, kNameKey);
+  defaults.removeObjectForKey(Utility::kUserNameKey);
+  defaults.setObject(*first + " " + *last, Utility::kUserNameKey);
   presentStores();
 }
 

@@ -32,7 +32,7 @@ std::optional<nlohmann::json> Utility::getUserDefault(const std::string& key) {
 }
 
 std::optional<std::string> Utility::storedUserName() {
-  const auto name = getUserDefault("Name");
+  const auto name = getUserDefault(kUserNameKey);
   if (!name || !name->is_string()) {
     return std::nullopt;
   }

@@ -23,7 +23,10 @@ class Utility {
 
   static std::optional<nlohmann::json> getUserDefault(const std::string& key);
 
-  // The stored user name ("Name"), when it is text.
+  // The user-defaults key of the stored user name.
+  static constexpr char kUserNameKey[] = "Name";
+
+  // The stored user name, when it is text.
   static std::optional<std::string> storedUserName();
 };
 
