@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/Console.h"
+#include "platform/JsonSerialization.h"
 #include "platform/UrlSession.h"
 
 namespace vantory {
@@ -49,6 +50,38 @@ std::string decodeUtf8(const platform::Data& bytes) {
   return text;
 }
 
+// Long enough for any sentence a service means a person to read.
+constexpr std::size_t kMaxMessageBytes = 500;
+
+// At most kMaxMessageBytes of valid UTF-8 text, cut between characters.
+std::string shortened(const std::string& text) {
+  if (text.size() <= kMaxMessageBytes) {
+    return text;
+  }
+  std::size_t end = kMaxMessageBytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+    --end;
+  }
+  return text.substr(0, end) + "\xE2\x80\xA6";
+}
+
+// The refusal a reply with an error status carries, with the service's
+// "error" text when it sent one.
+WebServiceCall::Failure refusal(long statusCode, const std::optional<platform::Data>& body) {
+  WebServiceCall::Failure failure{statusCode, std::nullopt};
+  if (body) {
+    const auto reply = platform::JsonSerialization::jsonObjectWithData(*body);
+    if (reply && reply->is_object()) {
+      const auto error = reply->find("error");
+      if (error != reply->end() && error->is_string() &&
+          !error->get_ref<const std::string&>().empty()) {
+        failure.message = shortened(error->get_ref<const std::string&>());
+      }
+    }
+  }
+  return failure;
+}
+
 }  // namespace
 
 std::shared_ptr<WebServiceCall> WebServiceCall::create() {
@@ -77,7 +110,7 @@ void WebServiceCall::start(const std::optional<std::string>& params,
                            DataCompletion responseTypeData, FailureCompletion failure) {
   if (!type_ || !urlString_) {
     if (failure) {
-      failure();
+      failure({});
     }
     return;
   }
@@ -91,7 +124,7 @@ void WebServiceCall::start(const std::optional<std::string>& params,
   std::optional<platform::Url> url = platform::Url::fromString(address);
   if (!url) {
     if (failure) {
-      failure();
+      failure({});
     }
     return;
   }
@@ -110,14 +143,19 @@ void WebServiceCall::start(const std::optional<std::string>& params,
        responseTypeJson = std::move(responseTypeJson),
        responseTypeData = std::move(responseTypeData),
        failure = std::move(failure)](const std::optional<platform::Data>& body,
-                                     const std::optional<platform::HttpUrlResponse>& /*response*/,
+                                     const std::optional<platform::HttpUrlResponse>& response,
                                      const std::optional<platform::UrlError>& /*error*/) {
-        // The status code and the transport error are not examined: a body
-        // that comes with an error status is delivered like any other.
+        // Only a caller that handles failures hears of refusals; for the
+        // others a body that comes with an error status is delivered like
+        // any other.
+        if (failure && response && response->statusCode >= 400) {
+          failure(refusal(response->statusCode, body));
+          return;
+        }
         const bool delivered =
             self->processDataWithData(body, responseTypeString, responseTypeJson, responseTypeData);
         if (!delivered && failure) {
-          failure();
+          failure({});
         }
       });
   task->resume();
@@ -140,17 +178,16 @@ bool WebServiceCall::processDataWithData(const std::optional<platform::Data>& da
       }
       return true;
     case ResponseType::JSON: {
-      nlohmann::json parsed;
-      try {
-        parsed = nlohmann::json::parse(*data);
-      } catch (const nlohmann::json::parse_error& error) {
-        platform::Console::print(error.what());
+      std::string error;
+      std::optional<nlohmann::json> parsed =
+          platform::JsonSerialization::jsonObjectWithData(*data, &error);
+      if (!parsed) {
+        platform::Console::print(error);
         return false;
       }
       if (responseTypeJson) {
         // Any top-level value parses; only an object reaches the caller as one.
-        responseTypeJson(parsed.is_object() ? std::optional<nlohmann::json>(std::move(parsed))
-                                            : std::nullopt);
+        responseTypeJson(parsed->is_object() ? std::move(parsed) : std::nullopt);
       }
       return true;
     }

@@ -24,10 +24,20 @@ class WebServiceCall : public std::enable_shared_from_this<WebServiceCall> {
   using StringCompletion = std::function<void(const std::string&)>;
   using JsonCompletion = std::function<void(const std::optional<nlohmann::json>&)>;
   using DataCompletion = std::function<void(const platform::Data&)>;
+  // Why a call produced nothing usable for its caller.
+  struct Failure {
+    // The HTTP status of a refusal (400 or more); absent when nothing usable
+    // came back at all.
+    std::optional<long> statusCode;
+    // The service's own explanation: the "error" text of a JSON object reply.
+    std::optional<std::string> message;
+  };
   // Called instead of any of the above when the call produced nothing usable:
   // no body (transport failure), a body that is not JSON when JSON was asked
-  // for, or an address that does not parse.
-  using FailureCompletion = std::function<void()>;
+  // for, an address that does not parse, or a reply with an HTTP status of 400
+  // or more. Without it the status is not examined and such a reply is
+  // delivered like any other.
+  using FailureCompletion = std::function<void(const Failure& failure)>;
 
   static std::shared_ptr<WebServiceCall> create();
 

@@ -3,17 +3,29 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 
 namespace platform {
 
 struct CurlUrlSession::Transfer {
+  using Clock = std::chrono::steady_clock;
+
   UrlRequest request;
   UrlSessionDataTask::Completion completion;
   CURL* easy = nullptr;
   curl_slist* headers = nullptr;
   Data body;
   HttpUrlResponse response;
+  // The timeout counts from the last byte that moved either way, so a long
+  // but steady transfer is never cut off.
+  Clock::time_point lastActivity = Clock::now();
+  curl_off_t sent = 0;
+  bool idleTooLong = false;
+  bool tooLarge = false;
+
+  void moved() { lastActivity = Clock::now(); }
 
   Transfer(UrlRequest r, UrlSessionDataTask::Completion c)
       : request(std::move(r)), completion(std::move(c)) {}
@@ -31,9 +43,35 @@ namespace {
 
 CURLM* asMulti(void* handle) { return static_cast<CURLM*>(handle); }
 
+// More than any reply of the service; a peer cannot make the app take all
+// the memory there is.
+constexpr std::size_t kMaxBodyBytes = std::size_t{256} << 20;
+
 size_t appendBody(char* data, size_t size, size_t count, void* user) {
-  static_cast<Data*>(user)->append(data, size * count);
+  auto* transfer = static_cast<CurlUrlSession::Transfer*>(user);
+  if (transfer->body.size() + size * count > kMaxBodyBytes) {
+    transfer->tooLarge = true;
+    return 0;  // ends the transfer as failed
+  }
+  transfer->body.append(data, size * count);
+  transfer->moved();
   return size * count;
+}
+
+int checkIdle(void* user, curl_off_t /*downloadTotal*/, curl_off_t /*downloaded*/,
+              curl_off_t /*uploadTotal*/, curl_off_t uploaded) {
+  auto* transfer = static_cast<CurlUrlSession::Transfer*>(user);
+  if (uploaded != transfer->sent) {
+    transfer->sent = uploaded;
+    transfer->moved();
+  }
+  const auto idle = CurlUrlSession::Transfer::Clock::now() - transfer->lastActivity;
+  const auto limit = std::chrono::duration<double>(transfer->request.timeoutInterval);
+  if (idle > limit) {
+    transfer->idleTooLong = true;
+    return 1;  // aborts the transfer
+  }
+  return 0;
 }
 
 std::string_view trim(std::string_view text) {
@@ -48,10 +86,13 @@ std::string_view trim(std::string_view text) {
 }
 
 size_t collectHeader(char* data, size_t size, size_t count, void* user) {
-  auto* response = static_cast<HttpUrlResponse*>(user);
+  auto* transfer = static_cast<CurlUrlSession::Transfer*>(user);
+  transfer->moved();
+  HttpUrlResponse* response = &transfer->response;
   const std::string_view line(data, size * count);
   if (line.rfind("HTTP/", 0) == 0) {
-    response->headers.clear();  // a new response (after 1xx); keep only the last
+    // A new response (after 1xx, or after a redirect): keep only the last.
+    response->headers.clear();
   } else if (const auto colon = line.find(':'); colon != std::string_view::npos) {
     response->headers.emplace_back(std::string(trim(line.substr(0, colon))),
                                    std::string(trim(line.substr(colon + 1))));
@@ -109,17 +150,28 @@ void CurlUrlSession::addPending() {
     transfer->easy = easy;
     const UrlRequest& request = transfer->request;
     curl_easy_setopt(easy, CURLOPT_URL, request.url.absoluteString().c_str());
-    // The request line carries the path and query byte for byte, even an
-    // empty query after "?", which libcurl would otherwise normalise away.
-    curl_easy_setopt(easy, CURLOPT_REQUEST_TARGET, request.url.requestTarget().c_str());
+    // The request line carries the path and query as written ("/a/../b",
+    // an empty query after "?"): nothing is normalised. A proxy named in the
+    // environment (http_proxy, https_proxy, no_proxy) gets the absolute form
+    // it needs from libcurl.
+    curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, appendBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer->body);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, collectHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer->response);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
+    // Redirects are followed as a browser does: a few hops, 307/308 keep the
+    // method and body, 301/302/303 turn a POST into a GET.
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // The timeout is for silence, not for the whole transfer.
     const auto timeoutMs = static_cast<long>(std::llround(request.timeoutInterval * 1000.0));
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, std::max(timeoutMs, 1L));
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::max(timeoutMs, 1L));
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, checkIdle);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     // libcurl would add "Expect: 100-continue" to larger bodies; the request
     // must go out as built, so suppress it.
     transfer->headers = curl_slist_append(nullptr, "Expect:");
@@ -160,15 +212,33 @@ void CurlUrlSession::finishCompleted() {
     std::unique_ptr<Transfer> transfer = std::move(*found);
     active_.erase(found);
 
-    if (result != CURLE_OK) {
-      transfer->completion(std::nullopt, std::nullopt,
-                           UrlError{static_cast<int>(result), curl_easy_strerror(result)});
-      continue;
+    deliver(*transfer, result);
+  }
+}
+
+void CurlUrlSession::deliver(Transfer& transfer, int result) {
+  // The last-resort catch of this thread: whatever a completion throws, the
+  // session goes on serving every other request.
+  try {
+    if (transfer.idleTooLong) {
+      transfer.completion(std::nullopt, std::nullopt,
+                          UrlError{CURLE_OPERATION_TIMEDOUT, "The request timed out."});
+    } else if (transfer.tooLarge) {
+      transfer.completion(std::nullopt, std::nullopt,
+                          UrlError{CURLE_WRITE_ERROR, "The reply is too large."});
+    } else if (result != CURLE_OK) {
+      const auto code = static_cast<CURLcode>(result);
+      transfer.completion(std::nullopt, std::nullopt, UrlError{result, curl_easy_strerror(code)});
+    } else {
+      long status = 0;
+      curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+      transfer.response.statusCode = status;
+      transfer.completion(std::move(transfer.body), std::move(transfer.response), std::nullopt);
     }
-    long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    transfer->response.statusCode = status;
-    transfer->completion(std::move(transfer->body), std::move(transfer->response), std::nullopt);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "vantory: a reply handler failed: %s\n", error.what());
+  } catch (...) {
+    std::fprintf(stderr, "vantory: a reply handler failed\n");
   }
 }
 
@@ -184,7 +254,8 @@ void CurlUrlSession::run() {
     int running = 0;
     curl_multi_perform(asMulti(multi_), &running);
     finishCompleted();
-    curl_multi_poll(asMulti(multi_), nullptr, 0, 1000, nullptr);
+    // While transfers run, wake often enough to notice one that fell silent.
+    curl_multi_poll(asMulti(multi_), nullptr, 0, active_.empty() ? 1000 : 100, nullptr);
   }
 }
 

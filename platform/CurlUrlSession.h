@@ -18,15 +18,17 @@ class CurlUrlSession final : public UrlSession {
   CurlUrlSession(const CurlUrlSession&) = delete;
   CurlUrlSession& operator=(const CurlUrlSession&) = delete;
 
+  // One request under way; public for libcurl's callbacks only.
+  struct Transfer;
+
  protected:
   void startTransfer(UrlRequest request, UrlSessionDataTask::Completion completion) override;
 
  private:
-  struct Transfer;
-
   void run();
   void addPending();
   void finishCompleted();
+  static void deliver(Transfer& transfer, int result);
 
   void* multi_ = nullptr;  // CURLM*, kept out of the header
   std::mutex mutex_;

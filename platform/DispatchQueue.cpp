@@ -1,8 +1,25 @@
 #include "DispatchQueue.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace platform {
+
+namespace {
+
+// The last-resort catch of every queue: a closure that throws is reported and
+// the queue goes on with the next one.
+void runGuarded(const DispatchQueue::Work& work, const std::string& label) {
+  try {
+    work();
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "vantory: work on the %s queue failed: %s\n", label.c_str(), error.what());
+  } catch (...) {
+    std::fprintf(stderr, "vantory: work on the %s queue failed\n", label.c_str());
+  }
+}
+
+}  // namespace
 
 DispatchQueue::DispatchQueue(std::string label) : label_(std::move(label)) {
   worker_ = std::thread([this] { workerLoop(); });
@@ -55,7 +72,7 @@ std::size_t DispatchQueue::drain() {
   std::size_t ran = 0;
   Work work;
   while (popOne(work)) {
-    work();
+    runGuarded(work, label_);
     work = nullptr;
     ++ran;
   }
@@ -78,7 +95,7 @@ bool DispatchQueue::runUntil(const std::function<bool()>& condition,
       work = std::move(queue_.front());
       queue_.pop_front();
     }
-    work();
+    runGuarded(work, label_);
   }
   return condition();
 }
@@ -104,7 +121,7 @@ void DispatchQueue::workerLoop() {
       work = std::move(queue_.front());
       queue_.pop_front();
     }
-    work();
+    runGuarded(work, label_);
   }
 }
 

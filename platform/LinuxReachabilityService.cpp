@@ -1,21 +1,17 @@
 #include "LinuxReachabilityService.h"
 
 #include <arpa/inet.h>
-#include <linux/netlink.h>
+#include <libmnl/libmnl.h>
+#include <linux/if.h>
 #include <linux/rtnetlink.h>
-#include <net/if.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -30,144 +26,166 @@ namespace {
 
 using namespace reachability_flag;
 
-// A file descriptor closed when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
-  Descriptor& operator=(Descriptor&&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
-struct Destination {
-  int family = AF_INET;
-  unsigned char bytes[16] = {};
-  std::size_t length = 4;
-};
-
 struct Route {
   bool local = false;
   bool viaGateway = false;
+  bool linkDown = false;  // the kernel marks the route "linkdown"
   int outputInterface = 0;
 };
 
-Descriptor openRouteSocket() {
-  Descriptor fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
-  if (fd.valid()) {
+// A routing netlink socket, closed when it goes out of scope.
+class RouteSocket {
+ public:
+  // groups: the change notifications to listen to; 0 for questions only.
+  explicit RouteSocket(unsigned groups = 0)
+      : socket_(mnl_socket_open2(NETLINK_ROUTE, SOCK_CLOEXEC | (groups != 0 ? SOCK_NONBLOCK : 0))) {
+    if (socket_ == nullptr) {
+      return;
+    }
+    if (mnl_socket_bind(socket_, groups, MNL_SOCKET_AUTOPID) != 0) {
+      mnl_socket_close(std::exchange(socket_, nullptr));
+      return;
+    }
+    // A question the kernel does not answer must not hang the caller.
     timeval timeout{1, 0};
-    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   }
-  return fd;
-}
-
-void readRouteAttributes(const nlmsghdr* message, Route& route) {
-  const auto* header = static_cast<const rtmsg*>(NLMSG_DATA(message));
-  route.local = header->rtm_type == RTN_LOCAL;
-  int length = static_cast<int>(RTM_PAYLOAD(message));
-  for (const rtattr* attribute = RTM_RTA(header); RTA_OK(attribute, length);
-       attribute = RTA_NEXT(attribute, length)) {
-    if (attribute->rta_type == RTA_OIF) {
-      std::memcpy(&route.outputInterface, RTA_DATA(attribute), sizeof(int));
-    } else if (attribute->rta_type == RTA_GATEWAY) {
-      route.viaGateway = true;
+  ~RouteSocket() {
+    if (socket_ != nullptr) {
+      mnl_socket_close(socket_);
     }
   }
-}
+  RouteSocket(const RouteSocket&) = delete;
+  RouteSocket& operator=(const RouteSocket&) = delete;
 
-// A route question to the kernel, with room for one address attribute.
-struct RouteRequest {
-  nlmsghdr header;
-  rtmsg route;
-  char attributes[64];
+  bool valid() const { return socket_ != nullptr; }
+  int fd() const { return mnl_socket_get_fd(socket_); }
+
+  // Sends the request and hands every message of the answer to `each` until
+  // the answer ends; false when it could not be asked or read.
+  bool ask(nlmsghdr* request, const std::function<void(const nlmsghdr*)>& each) {
+    if (!valid()) {
+      return false;
+    }
+    request->nlmsg_seq = ++sequence_;
+    if (mnl_socket_sendto(socket_, request, request->nlmsg_len) < 0) {
+      return false;
+    }
+    const unsigned portId = mnl_socket_get_portid(socket_);
+    // Large enough for the biggest datagram of a dump, so none is cut short.
+    std::vector<char> buffer(32768);
+    while (true) {
+      const ssize_t received = mnl_socket_recvfrom(socket_, buffer.data(), buffer.size());
+      if (received <= 0) {
+        return false;
+      }
+      const int result = mnl_cb_run(
+          buffer.data(), static_cast<std::size_t>(received), sequence_, portId,
+          [](const nlmsghdr* message, void* data) {
+            (*static_cast<const std::function<void(const nlmsghdr*)>*>(data))(message);
+            return MNL_CB_OK;
+          },
+          const_cast<std::function<void(const nlmsghdr*)>*>(&each));
+      if (result <= MNL_CB_STOP) {
+        // Done, or an error answer (such as "network is unreachable").
+        return result == MNL_CB_STOP;
+      }
+      if ((request->nlmsg_flags & NLM_F_DUMP) == 0) {
+        return true;  // a single answer has no end marker
+      }
+    }
+  }
+
+ private:
+  mnl_socket* socket_;
+  unsigned sequence_ = 0;
 };
 
-RouteRequest routeRequest(int family, int flags) {
-  RouteRequest request{};
-  request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
-  request.header.nlmsg_type = RTM_GETROUTE;
-  request.header.nlmsg_flags = static_cast<unsigned short>(flags);
-  request.header.nlmsg_seq = 1;
-  request.route.rtm_family = static_cast<unsigned char>(family);
-  return request;
-}
+// The attributes of a netlink message, validated, indexed by type.
+template <std::size_t MaxType>
+struct Attributes {
+  const nlattr* at[MaxType + 1] = {};
+
+  Attributes(const nlmsghdr* message, std::size_t headerSize) {
+    mnl_attr_parse(
+        message, static_cast<unsigned>(headerSize),
+        [](const nlattr* attribute, void* data) {
+          if (mnl_attr_type_valid(attribute, MaxType) > 0) {
+            static_cast<Attributes*>(data)->at[mnl_attr_get_type(attribute)] = attribute;
+          }
+          return MNL_CB_OK;
+        },
+        this);
+  }
+  std::optional<std::uint32_t> u32(int type) const {
+    const nlattr* attribute = at[type];
+    if (attribute == nullptr || mnl_attr_validate(attribute, MNL_TYPE_U32) < 0) {
+      return std::nullopt;
+    }
+    return mnl_attr_get_u32(attribute);
+  }
+};
 
 bool usableRouteType(unsigned char type) { return type == RTN_UNICAST || type == RTN_LOCAL; }
 
-// The kernel's route to the destination, if it has one.
-std::optional<Route> lookupRoute(const Destination& destination) {
-  Descriptor fd = openRouteSocket();
-  if (!fd.valid()) {
-    return std::nullopt;
-  }
-  RouteRequest request = routeRequest(destination.family, NLM_F_REQUEST);
-  request.route.rtm_dst_len = static_cast<unsigned char>(destination.length * 8);
-  auto* attribute = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&request) +
-                                              NLMSG_ALIGN(request.header.nlmsg_len));
-  attribute->rta_type = RTA_DST;
-  attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(destination.length));
-  std::memcpy(RTA_DATA(attribute), destination.bytes, destination.length);
-  request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_ALIGN(attribute->rta_len);
-  if (::send(fd.get(), &request, request.header.nlmsg_len, 0) < 0) {
-    return std::nullopt;
-  }
-  alignas(nlmsghdr) char buffer[8192];
-  const ssize_t received = ::recv(fd.get(), buffer, sizeof buffer, 0);
-  if (received <= 0) {
-    return std::nullopt;
-  }
-  int length = static_cast<int>(received);
-  for (auto* message = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(message, length);
-       message = NLMSG_NEXT(message, length)) {
-    if (message->nlmsg_type == NLMSG_ERROR) {
-      return std::nullopt;  // no route ("network is unreachable")
-    }
-    if (message->nlmsg_type == RTM_NEWROUTE) {
-      if (!usableRouteType(static_cast<const rtmsg*>(NLMSG_DATA(message))->rtm_type)) {
-        return std::nullopt;
-      }
-      Route route;
-      readRouteAttributes(message, route);
-      return route;
-    }
-  }
-  return std::nullopt;
+Route readRoute(const nlmsghdr* message) {
+  const auto* header = static_cast<const rtmsg*>(mnl_nlmsg_get_payload(message));
+  const Attributes<RTA_MAX> attributes(message, sizeof(rtmsg));
+  Route route;
+  route.local = header->rtm_type == RTN_LOCAL;
+  route.linkDown = (header->rtm_flags & RTNH_F_LINKDOWN) != 0;
+  route.viaGateway = attributes.at[RTA_GATEWAY] != nullptr;
+  route.outputInterface = static_cast<int>(attributes.u32(RTA_OIF).value_or(0));
+  return route;
 }
 
-bool interfaceIsUp(int index) {
-  char name[IF_NAMESIZE] = {};
-  if (::if_indextoname(static_cast<unsigned>(index), name) == nullptr) {
-    return false;
+// A netlink request with room for a few attributes.
+class Request {
+ public:
+  Request(std::uint16_t type, std::uint16_t flags) : buffer_(MNL_SOCKET_BUFFER_SIZE) {
+    message_ = mnl_nlmsg_put_header(buffer_.data());
+    message_->nlmsg_type = type;
+    message_->nlmsg_flags = flags;
   }
-  Descriptor fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-  ifreq request{};
-  std::strncpy(request.ifr_name, name, IF_NAMESIZE - 1);
-  if (!fd.valid() || ::ioctl(fd.get(), SIOCGIFFLAGS, &request) != 0) {
-    return false;
+  template <typename Header>
+  Header& header() {
+    return *static_cast<Header*>(mnl_nlmsg_put_extra_header(message_, sizeof(Header)));
   }
-  return (request.ifr_flags & IFF_UP) != 0;
+  nlmsghdr* message() { return message_; }
+
+ private:
+  std::vector<char> buffer_;
+  nlmsghdr* message_;
+};
+
+// The kernel's route to the destination, if it has a usable one.
+std::optional<Route> lookupRoute(const LinuxReachabilityService::Address& destination) {
+  RouteSocket socket;
+  Request request(RTM_GETROUTE, NLM_F_REQUEST);
+  auto& header = request.header<rtmsg>();
+  header.rtm_family = static_cast<unsigned char>(destination.family);
+  header.rtm_dst_len = static_cast<unsigned char>(destination.length * 8);
+  mnl_attr_put(request.message(), RTA_DST, destination.length, destination.bytes);
+  std::optional<Route> found;
+  socket.ask(request.message(), [&](const nlmsghdr* message) {
+    const auto* answer = static_cast<const rtmsg*>(mnl_nlmsg_get_payload(message));
+    if (message->nlmsg_type == RTM_NEWROUTE && usableRouteType(answer->rtm_type)) {
+      found = readRoute(message);
+    }
+  });
+  return found;
 }
 
-bool interfaceIsCellular(int index) {
-  char name[IF_NAMESIZE] = {};
-  if (::if_indextoname(static_cast<unsigned>(index), name) == nullptr) {
-    return false;
-  }
-  if (std::strncmp(name, "wwan", 4) == 0) {
+struct Link {
+  bool carriesTraffic = false;  // up, with a carrier
+  bool cellular = false;
+};
+
+bool isCellular(const std::string& name) {
+  if (name.rfind("wwan", 0) == 0) {
     return true;
   }
-  std::ifstream uevent(std::string("/sys/class/net/") + name + "/uevent");
+  std::ifstream uevent("/sys/class/net/" + name + "/uevent");
   std::string line;
   while (std::getline(uevent, line)) {
     if (line == "DEVTYPE=wwan") {
@@ -177,8 +195,40 @@ bool interfaceIsCellular(int index) {
   return false;
 }
 
+// What the kernel says of the interface now.
+std::optional<Link> lookupLink(int index) {
+  RouteSocket socket;
+  Request request(RTM_GETLINK, NLM_F_REQUEST);
+  request.header<ifinfomsg>().ifi_index = index;
+  std::optional<Link> found;
+  socket.ask(request.message(), [&](const nlmsghdr* message) {
+    if (message->nlmsg_type != RTM_NEWLINK) {
+      return;
+    }
+    const auto* info = static_cast<const ifinfomsg*>(mnl_nlmsg_get_payload(message));
+    const Attributes<IFLA_MAX> attributes(message, sizeof(ifinfomsg));
+    Link link;
+    // Administratively up is not enough: a link without carrier (cable out,
+    // the peer of a veth pair down) carries nothing.
+    const auto operstate = attributes.u32(IFLA_OPERSTATE);
+    link.carriesTraffic = (info->ifi_flags & IFF_UP) != 0 && (info->ifi_flags & IFF_RUNNING) != 0 &&
+                          (info->ifi_flags & IFF_LOWER_UP) != 0 &&
+                          operstate.value_or(IF_OPER_UP) != IF_OPER_DOWN;
+    if (const nlattr* name = attributes.at[IFLA_IFNAME];
+        name != nullptr && mnl_attr_validate(name, MNL_TYPE_NUL_STRING) >= 0) {
+      link.cellular = isCellular(mnl_attr_get_str(name));
+    }
+    found = link;
+  });
+  return found;
+}
+
 ReachabilityFlags flagsForRoute(const std::optional<Route>& route) {
-  if (!route || !interfaceIsUp(route->outputInterface)) {
+  if (!route || route->linkDown) {
+    return 0;
+  }
+  const std::optional<Link> link = lookupLink(route->outputInterface);
+  if (!link || !link->carriesTraffic) {
     return 0;
   }
   ReachabilityFlags flags = reachable;
@@ -188,135 +238,97 @@ ReachabilityFlags flagsForRoute(const std::optional<Route>& route) {
   if (route->local) {
     flags |= isLocalAddress;
   }
-  if (interfaceIsCellular(route->outputInterface)) {
+  if (link->cellular) {
     flags |= isWWAN;
   }
   return flags;
 }
 
-// A default route (in the main table) through an interface that is up.
-std::optional<Route> defaultRoute() {
+// The flags of a default route (main table) that can carry traffic.
+ReachabilityFlags defaultRouteFlags() {
   for (const int family : {AF_INET, AF_INET6}) {
-    Descriptor fd = openRouteSocket();
-    if (!fd.valid()) {
-      return std::nullopt;
-    }
-    const RouteRequest request = routeRequest(family, NLM_F_REQUEST | NLM_F_DUMP);
-    if (::send(fd.get(), &request, request.header.nlmsg_len, 0) < 0) {
-      continue;
-    }
-    alignas(nlmsghdr) char buffer[16384];
-    bool done = false;
-    while (!done) {
-      const ssize_t received = ::recv(fd.get(), buffer, sizeof buffer, 0);
-      if (received <= 0) {
-        break;
+    RouteSocket socket;
+    Request request(RTM_GETROUTE, NLM_F_REQUEST | NLM_F_DUMP);
+    request.header<rtmsg>().rtm_family = static_cast<unsigned char>(family);
+    std::vector<Route> defaults;
+    socket.ask(request.message(), [&](const nlmsghdr* message) {
+      const auto* header = static_cast<const rtmsg*>(mnl_nlmsg_get_payload(message));
+      if (message->nlmsg_type == RTM_NEWROUTE && header->rtm_dst_len == 0 &&
+          header->rtm_table == RT_TABLE_MAIN && header->rtm_type == RTN_UNICAST) {
+        defaults.push_back(readRoute(message));
       }
-      int length = static_cast<int>(received);
-      for (auto* message = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(message, length);
-           message = NLMSG_NEXT(message, length)) {
-        if (message->nlmsg_type == NLMSG_DONE || message->nlmsg_type == NLMSG_ERROR) {
-          done = true;
-          break;
-        }
-        const auto* header = static_cast<const rtmsg*>(NLMSG_DATA(message));
-        if (message->nlmsg_type != RTM_NEWROUTE || header->rtm_dst_len != 0 ||
-            header->rtm_table != RT_TABLE_MAIN || header->rtm_type != RTN_UNICAST) {
-          continue;
-        }
-        Route route;
-        readRouteAttributes(message, route);
-        if (interfaceIsUp(route.outputInterface)) {
-          return route;
-        }
+    });
+    for (const Route& route : defaults) {
+      if (const ReachabilityFlags flags = flagsForRoute(route); (flags & reachable) != 0) {
+        return flags;
       }
     }
   }
-  return std::nullopt;
+  return 0;
 }
 
-// getaddrinfo has no timeout of its own: it runs on a thread of its own and
-// the caller waits a short while for it.
-std::vector<Destination> resolve(const std::string& host) {
-  struct Lookup {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    std::vector<Destination> destinations;
-  };
-  auto lookup = std::make_shared<Lookup>();
-  std::thread([lookup, host] {
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* results = nullptr;
-    std::vector<Destination> found;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &results) == 0) {
-      for (const addrinfo* entry = results; entry != nullptr; entry = entry->ai_next) {
-        Destination destination;
-        destination.family = entry->ai_family;
-        if (entry->ai_family == AF_INET) {
-          const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
-          std::memcpy(destination.bytes, &address->sin_addr, 4);
-          destination.length = 4;
-        } else if (entry->ai_family == AF_INET6) {
-          const auto* address = reinterpret_cast<const sockaddr_in6*>(entry->ai_addr);
-          std::memcpy(destination.bytes, &address->sin6_addr, 16);
-          destination.length = 16;
-        } else {
-          continue;
-        }
-        found.push_back(destination);
-      }
-      ::freeaddrinfo(results);
+std::vector<LinuxReachabilityService::Address> resolveWithSystem(const std::string& host) {
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* results = nullptr;
+  std::vector<LinuxReachabilityService::Address> found;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &results) != 0) {
+    return found;
+  }
+  for (const addrinfo* entry = results; entry != nullptr; entry = entry->ai_next) {
+    LinuxReachabilityService::Address address;
+    address.family = entry->ai_family;
+    if (entry->ai_family == AF_INET) {
+      std::memcpy(address.bytes, &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr,
+                  4);
+      address.length = 4;
+    } else if (entry->ai_family == AF_INET6) {
+      std::memcpy(address.bytes, &reinterpret_cast<const sockaddr_in6*>(entry->ai_addr)->sin6_addr,
+                  16);
+      address.length = 16;
+    } else {
+      continue;
     }
-    std::lock_guard lock(lookup->mutex);
-    lookup->destinations = std::move(found);
-    lookup->finished = true;
-    lookup->done.notify_all();
-  }).detach();
-  std::unique_lock lock(lookup->mutex);
-  lookup->done.wait_for(lock, std::chrono::seconds(2), [&] { return lookup->finished; });
-  return lookup->destinations;
+    found.push_back(address);
+  }
+  ::freeaddrinfo(results);
+  return found;
 }
 
-// Wakes on every batch of link, address and route changes and reports the
-// target's flags on the queue, until stopped.
+// Wakes on every batch of link, address and route changes and calls report,
+// until it ends.
 class Watcher {
  public:
   using Report = std::function<void()>;
 
   static std::unique_ptr<Watcher> start(Report report) {
-    Descriptor socket(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE));
-    if (!socket.valid()) {
+    auto socket =
+        std::make_unique<RouteSocket>(RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE |
+                                      RTMGRP_IPV6_IFADDR | RTMGRP_IPV6_ROUTE);
+    if (!socket->valid()) {
       return nullptr;
     }
-    sockaddr_nl address{};
-    address.nl_family = AF_NETLINK;
-    address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_IFADDR |
-                        RTMGRP_IPV6_ROUTE;
-    if (::bind(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-      return nullptr;
-    }
-    return std::unique_ptr<Watcher>(new Watcher(socket.release(), std::move(report)));
+    return std::unique_ptr<Watcher>(new Watcher(std::move(socket), std::move(report)));
   }
 
   ~Watcher() {
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(stop_.get(), &one, sizeof one);
+    [[maybe_unused]] const ssize_t written = ::write(stop_, &one, sizeof one);
     thread_.join();
+    ::close(stop_);
   }
   Watcher(const Watcher&) = delete;
   Watcher& operator=(const Watcher&) = delete;
 
  private:
-  Watcher(int socket, Report report)
-      : socket_(socket), stop_(::eventfd(0, EFD_CLOEXEC)), report_(std::move(report)) {
+  Watcher(std::unique_ptr<RouteSocket> socket, Report report)
+      : socket_(std::move(socket)), stop_(::eventfd(0, EFD_CLOEXEC)), report_(std::move(report)) {
     thread_ = std::thread([this] { run(); });
   }
 
-  // Reads what is waiting; false when the stop was asked for.
+  // Reads what is waiting; false when the end was asked for.
   bool drain(int timeoutMs) {
-    pollfd waiting[2] = {{socket_.get(), POLLIN, 0}, {stop_.get(), POLLIN, 0}};
+    pollfd waiting[2] = {{socket_->fd(), POLLIN, 0}, {stop_, POLLIN, 0}};
     if (::poll(waiting, 2, timeoutMs) <= 0) {
       return true;
     }
@@ -324,14 +336,14 @@ class Watcher {
       return false;
     }
     char buffer[8192];
-    while (::recv(socket_.get(), buffer, sizeof buffer, 0) > 0) {
+    while (::recv(socket_->fd(), buffer, sizeof buffer, 0) > 0) {
     }
     return true;
   }
 
   void run() {
     while (true) {
-      pollfd waiting[2] = {{socket_.get(), POLLIN, 0}, {stop_.get(), POLLIN, 0}};
+      pollfd waiting[2] = {{socket_->fd(), POLLIN, 0}, {stop_, POLLIN, 0}};
       if (::poll(waiting, 2, -1) < 0) {
         continue;
       }
@@ -346,15 +358,63 @@ class Watcher {
     }
   }
 
-  Descriptor socket_;
-  Descriptor stop_;
+  std::unique_ptr<RouteSocket> socket_;
+  int stop_;
   Report report_;
   std::thread thread_;
 };
 
-class LinuxTarget : public ReachabilityTarget {
+// The addresses a host name had at its last resolution. Lookups run on a
+// thread of the target's own, never on the thread that reads the flags, and
+// nothing waits for them: getaddrinfo cannot be cancelled.
+class HostResolution {
+ public:
+  using Done = std::function<void()>;
+
+  std::vector<LinuxReachabilityService::Address> addresses() {
+    std::lock_guard lock(mutex_);
+    return addresses_;
+  }
+
+  // Resolves the name again; done runs on the lookup's thread afterwards.
+  // A request during a lookup makes that lookup run once more.
+  static void refresh(const std::shared_ptr<HostResolution>& self, std::string host,
+                      LinuxReachabilityService::Resolver resolver, Done done) {
+    {
+      std::lock_guard lock(self->mutex_);
+      if (self->looking_) {
+        self->again_ = true;
+        return;
+      }
+      self->looking_ = true;
+    }
+    std::thread([self, host = std::move(host), resolver = std::move(resolver),
+                 done = std::move(done)] {
+      while (true) {
+        std::vector<LinuxReachabilityService::Address> found = resolver(host);
+        std::unique_lock lock(self->mutex_);
+        self->addresses_ = std::move(found);
+        if (!std::exchange(self->again_, false)) {
+          self->looking_ = false;
+          lock.unlock();
+          done();
+          return;
+        }
+      }
+    }).detach();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<LinuxReachabilityService::Address> addresses_;
+  bool looking_ = false;
+  bool again_ = false;
+};
+
+class LinuxTarget : public ReachabilityTarget, public std::enable_shared_from_this<LinuxTarget> {
  public:
   std::optional<std::string> host;
+  std::shared_ptr<HostResolution> resolution;
   sockaddr_in address{};
   std::mutex mutex;
   ReachabilityService::Callback callback = nullptr;
@@ -363,11 +423,63 @@ class LinuxTarget : public ReachabilityTarget {
   std::unique_ptr<Watcher> watcher;
 };
 
+ReachabilityFlags flagsOf(LinuxTarget& target) {
+  if (target.host) {
+    // From the last resolution: a name not (yet) resolved is not reachable.
+    for (const LinuxReachabilityService::Address& address : target.resolution->addresses()) {
+      if (const ReachabilityFlags flags = flagsForRoute(lookupRoute(address));
+          (flags & reachable) != 0) {
+        return flags;
+      }
+    }
+    return 0;
+  }
+  if (target.address.sin_addr.s_addr == INADDR_ANY) {
+    return defaultRouteFlags();
+  }
+  LinuxReachabilityService::Address destination;
+  std::memcpy(destination.bytes, &target.address.sin_addr, 4);
+  return flagsForRoute(lookupRoute(destination));
+}
+
+// Hands the target's flags to its callback on its queue, when both are set.
+void report(LinuxTarget& target) {
+  const ReachabilityFlags flags = flagsOf(target);
+  std::lock_guard lock(target.mutex);
+  if (target.callback != nullptr && target.queue != nullptr) {
+    target.queue->async([alive = target.shared_from_this(), callback = target.callback,
+                         info = target.info, flags] { callback(*alive, flags, info); });
+  }
+}
+
+// Resolves the target's name anew and then reports its flags.
+void resolveAndReport(const std::shared_ptr<LinuxTarget>& target,
+                      const LinuxReachabilityService::Resolver& resolver) {
+  HostResolution::refresh(target->resolution, *target->host, resolver,
+                          [weak = std::weak_ptr<LinuxTarget>(target)] {
+                            if (const auto alive = weak.lock()) {
+                              report(*alive);
+                            }
+                          });
+}
+
 }  // namespace
+
+LinuxReachabilityService::LinuxReachabilityService() : resolver_(resolveWithSystem) {}
 
 std::shared_ptr<LinuxReachabilityService> LinuxReachabilityService::shared() {
   static const auto service = std::make_shared<LinuxReachabilityService>();
   return service;
+}
+
+void LinuxReachabilityService::setResolver(Resolver resolver) {
+  std::lock_guard lock(resolverMutex_);
+  resolver_ = resolver ? std::move(resolver) : Resolver(resolveWithSystem);
+}
+
+LinuxReachabilityService::Resolver LinuxReachabilityService::resolver() {
+  std::lock_guard lock(resolverMutex_);
+  return resolver_;
 }
 
 bool LinuxReachabilityService::isValidHostName(const std::string& name) {
@@ -398,6 +510,8 @@ std::shared_ptr<ReachabilityTarget> LinuxReachabilityService::createWithName(
   }
   auto target = std::make_shared<LinuxTarget>();
   target->host = hostName;
+  target->resolution = std::make_shared<HostResolution>();
+  resolveAndReport(target, resolver());
   return target;
 }
 
@@ -416,24 +530,8 @@ bool LinuxReachabilityService::getFlags(ReachabilityTarget& target, Reachability
   if (watched == nullptr) {
     return false;
   }
-  flags = 0;
-  if (watched->host) {
-    // A name that does not resolve is not reachable; the read itself succeeds.
-    for (const Destination& destination : resolve(*watched->host)) {
-      flags = flagsForRoute(lookupRoute(destination));
-      if ((flags & reachable) != 0) {
-        break;
-      }
-    }
-    return true;
-  }
-  if (watched->address.sin_addr.s_addr == INADDR_ANY) {
-    flags = flagsForRoute(defaultRoute());
-    return true;
-  }
-  Destination destination;
-  std::memcpy(destination.bytes, &watched->address.sin_addr, 4);
-  flags = flagsForRoute(lookupRoute(destination));
+  // The read itself succeeds and never waits on name resolution.
+  flags = flagsOf(*watched);
   return true;
 }
 
@@ -459,28 +557,27 @@ bool LinuxReachabilityService::setDispatchQueue(ReachabilityTarget& target, Disp
     return false;
   }
   std::unique_ptr<Watcher> stopped;
-  {
-    std::lock_guard lock(watched->mutex);
-    watched->queue = queue;
-    if (queue == nullptr || watched->callback == nullptr) {
-      stopped = std::move(watched->watcher);
-      return true;
-    }
-    if (watched->watcher) {
-      return true;
-    }
-    watched->watcher = Watcher::start([this, watched] {
-      ReachabilityFlags flags = 0;
-      getFlags(*watched, flags);
-      std::lock_guard inner(watched->mutex);
-      if (watched->callback != nullptr && watched->queue != nullptr) {
-        watched->queue->async([watched, callback = watched->callback, info = watched->info, flags] {
-          callback(*watched, flags, info);
-        });
-      }
-    });
-    return watched->watcher != nullptr;
+  std::lock_guard lock(watched->mutex);
+  watched->queue = queue;
+  if (queue == nullptr || watched->callback == nullptr) {
+    stopped = std::move(watched->watcher);
+    return true;
   }
+  if (watched->watcher) {
+    return true;
+  }
+  watched->watcher = Watcher::start([weak = watched->weak_from_this(), resolver = resolver()] {
+    const auto alive = weak.lock();
+    if (!alive) {
+      return;
+    }
+    report(*alive);
+    if (alive->host) {
+      // The network changed: the name may now resolve elsewhere.
+      resolveAndReport(alive, resolver);
+    }
+  });
+  return watched->watcher != nullptr;
 }
 
 }  // namespace platform

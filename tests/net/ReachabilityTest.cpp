@@ -106,6 +106,27 @@ TEST_F(ReachabilityTest, FlagsTextShowsEachFlagInItsPlace) {
   EXPECT_FALSE(monitor_->isReachable());
 }
 
+TEST_F(ReachabilityTest, EveryTestOfAStatusReadsTheFlagsAnew) {
+  // Reachable at the first read, a connection still to be made at the second.
+  service_->setFlagsPerRead({reachable, reachable | connectionRequired | transientConnection});
+  EXPECT_FALSE(monitor_->isReachable());
+  service_->setFlagsPerRead({reachable, reachable | isWWAN});
+  EXPECT_FALSE(monitor_->isReachableViaWiFi());
+  service_->setFlagsPerRead({reachable, reachable | isWWAN});
+  EXPECT_TRUE(monitor_->isReachableViaWWAN());
+  monitor_->setReachableOnWWAN(false);
+  service_->setFlagsPerRead({reachable, reachable, reachable | isWWAN});
+  EXPECT_FALSE(monitor_->isReachable()) << "the third read found only a cellular route";
+
+  // Each character of the flags text comes from a read of its own.
+  service_->setFlagsPerRead({isWWAN, reachable, connectionRequired, transientConnection,
+                             interventionRequired, connectionOnTraffic, connectionOnDemand,
+                             isLocalAddress, isDirect, 0});
+  const int before = service_->reads();
+  EXPECT_EQ(monitor_->flagsText(), "WR ctiCDld");
+  EXPECT_EQ(service_->reads() - before, 9);
+}
+
 TEST_F(ReachabilityTest, ARefusedCallbackOrQueueRaisesAndLeavesTheMonitorStopped) {
   service_->refuseCallback(true);
   try {

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 
 #include "net/Reachability.h"
 
@@ -50,8 +52,40 @@ TEST(LinuxReachability, NamesAreCheckedAndAnUnresolvableNameIsNotReachable) {
   EXPECT_EQ(flags & reachable, 0U);
 }
 
+TEST(LinuxReachability, ASlowResolverNeverHoldsUpAFlagRead) {
+  auto service = std::make_shared<LinuxReachabilityService>();
+  std::atomic<bool> answer{false};
+  service->setResolver([&answer](const std::string&) {
+    while (!answer) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    LinuxReachabilityService::Address loopback;
+    loopback.bytes[0] = 127;
+    loopback.bytes[3] = 1;
+    return std::vector<LinuxReachabilityService::Address>{loopback};
+  });
+  vantory::Reachability monitor(service->createWithName("slow.example"), service);
+  int reachable = 0;
+  monitor.setWhenReachable([&](vantory::Reachability&) { ++reachable; });
+  monitor.startNotifier();
+
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(monitor.flagsText(), "-- -------") << "not resolved yet: not reachable";
+  EXPECT_FALSE(monitor.isReachable());
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1))
+      << "ten reads while the name is still being resolved";
+
+  answer = true;  // the resolution ends: the change is reported
+  auto& main = platform::DispatchQueue::main();
+  EXPECT_TRUE(main.runUntil([&] { return reachable == 1 && monitor.isReachable(); },
+                            std::chrono::seconds(5)));
+  EXPECT_EQ(monitor.flagsText(), "-R -----ld");
+  monitor.stopNotifier();
+}
+
 // In a network namespace of its own (a child process), a link going down
-// and up is reported as changes.
+// and up, and the carrier going away under a link that stays up, are
+// reported as changes.
 TEST(LinuxReachability, LinkChangesInANetworkNamespaceAreReported) {
   if (::geteuid() != 0) {
     GTEST_SKIP() << "creating a network namespace needs root";
@@ -84,6 +118,16 @@ TEST(LinuxReachability, LinkChangesInANetworkNamespaceAreReported) {
         !main.runUntil([&] { return reachable == 2; }, std::chrono::seconds(5))) {
       ::_exit(3);
     }
+    // The peer goes down: v0 stays up but has no carrier.
+    if (std::system("ip link set v1 down") != 0 ||
+        !main.runUntil([&] { return unreachable == 2; }, std::chrono::seconds(5)) ||
+        monitor.isReachable()) {
+      ::_exit(4);
+    }
+    if (std::system("ip link set v1 up") != 0 ||
+        !main.runUntil([&] { return reachable == 3; }, std::chrono::seconds(5))) {
+      ::_exit(5);
+    }
     monitor.stopNotifier();
     ::_exit(0);
   }
@@ -93,7 +137,8 @@ TEST(LinuxReachability, LinkChangesInANetworkNamespaceAreReported) {
   if (WEXITSTATUS(status) == 77) {
     GTEST_SKIP() << "this machine does not allow network namespaces with veth links";
   }
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: first report, 2: link down, 3: link up";
+  EXPECT_EQ(WEXITSTATUS(status), 0)
+      << "1: first report, 2: link down, 3: link up, 4: carrier lost, 5: carrier back";
 }
 
 }  // namespace

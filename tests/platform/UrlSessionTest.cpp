@@ -36,9 +36,10 @@ class Collector {
                               })
         ->resume();
   }
-  std::vector<Outcome> waitFor(std::size_t count) {
+  std::vector<Outcome> waitFor(std::size_t count,
+                               std::chrono::seconds timeout = std::chrono::seconds(10)) {
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, std::chrono::seconds(10), [&] { return outcomes_.size() >= count; });
+    changed_.wait_for(lock, timeout, [&] { return outcomes_.size() >= count; });
     return outcomes_;
   }
 
@@ -88,7 +89,9 @@ TEST(CurlUrlSession, SendsTheRequestAsBuiltWithoutAnExpectHeader) {
 
 TEST(CurlUrlSession, ManyRequestsInFlightAndRefusedConnectionsGiveNoBody) {
   RecordingHttpServer server;
-  server.setDefaultReply({200, "ok", "text/plain"});
+  // Each reply takes a while, so the requests really overlap.
+  server.setDefaultReply(
+      {200, "ok", "text/plain", {}, std::nullopt, 1, std::chrono::milliseconds(300)});
   Collector collector;
   const std::string refused =
       "http://127.0.0.1:" + std::to_string(testsupport::unusedLoopbackPort()) + "/x";
@@ -112,6 +115,99 @@ TEST(CurlUrlSession, ManyRequestsInFlightAndRefusedConnectionsGiveNoBody) {
   }
   EXPECT_EQ(failures, 1);
   EXPECT_EQ(server.requests().size(), 20U);
+  EXPECT_GE(server.peakConnections(), 10) << "requests were in flight together";
+}
+
+TEST(CurlUrlSession, TheTimeoutIsForSilenceNotForASlowButSteadyReply) {
+  RecordingHttpServer server;
+  const std::string body(40, 'x');
+  // 40 bytes, 4 at a time, 300 ms apart: about 2.7 s in all, with a 1 s timeout.
+  server.setReplyFor(
+      "/steady", {200, body, "text/plain", {}, std::nullopt, 4, std::chrono::milliseconds(300)});
+  server.setReplyFor(
+      "/silent", {200, "", "text/plain", {}, std::nullopt, 0, std::chrono::milliseconds(0), true});
+  Collector steady;
+  Collector silent;
+  UrlRequest slow(*Url::fromString(server.baseUrl() + "/steady"), 0, 1.0);
+  UrlRequest quiet(*Url::fromString(server.baseUrl() + "/silent"), 0, 1.0);
+  const auto started = std::chrono::steady_clock::now();
+  steady.start(slow);
+  silent.start(quiet);
+
+  const auto timedOut = silent.waitFor(1);
+  const auto waited = std::chrono::steady_clock::now() - started;
+  ASSERT_EQ(timedOut.size(), 1U);
+  EXPECT_FALSE(timedOut[0].body);
+  ASSERT_TRUE(timedOut[0].error);
+  EXPECT_EQ(timedOut[0].error->description, "The request timed out.");
+  EXPECT_GE(waited, std::chrono::milliseconds(900));
+  EXPECT_LT(waited, std::chrono::seconds(3)) << "a silent peer is given up after the timeout";
+
+  const auto arrived = steady.waitFor(1);
+  ASSERT_EQ(arrived.size(), 1U);
+  EXPECT_EQ(arrived[0].body.value_or("(none)"), body);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+}
+
+TEST(CurlUrlSession, RedirectsAreFollowedAsABrowserDoes) {
+  RecordingHttpServer server;
+  server.setReplyFor("/moved", {301, "", "text/plain", {"Location: /here?a=1"}});
+  server.setReplyFor("/found",
+                     {302, "", "text/plain", {"Location: " + server.baseUrl() + "/here"}});
+  server.setReplyFor("/kept", {307, "", "text/plain", {"Location: /here"}});
+  server.setReplyFor("/here", {200, R"({"ok":"yes"})"});
+  Collector collector;
+  std::size_t done = 0;
+  for (const char* from : {"/moved", "/found", "/kept"}) {
+    UrlRequest request(*Url::fromString(server.baseUrl() + from));
+    request.httpMethod = "POST";
+    request.httpBody = "store={\"name\":\"a&b\"}";
+    collector.start(request);
+    const auto outcomes = collector.waitFor(++done);
+    ASSERT_EQ(outcomes.size(), done) << from;
+    EXPECT_EQ(outcomes.back().body.value_or(""), R"({"ok":"yes"})") << from;
+    ASSERT_TRUE(outcomes.back().response) << from;
+    EXPECT_EQ(outcomes.back().response->statusCode, 200) << from;
+  }
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 6U);
+  EXPECT_EQ(requests[1].method + " " + requests[1].target, "GET /here?a=1");
+  EXPECT_EQ(requests[3].method + " " + requests[3].target, "GET /here");
+  EXPECT_EQ(requests[5].method + " " + requests[5].target, "POST /here");
+  EXPECT_EQ(requests[5].body, "store={\"name\":\"a&b\"}") << "307 keeps method and body";
+
+  // A loop ends after a few hops, as a failure.
+  server.setReplyFor("/loop", {302, "", "text/plain", {"Location: /loop"}});
+  collector.start(UrlRequest(*Url::fromString(server.baseUrl() + "/loop")));
+  const auto looped = collector.waitFor(4);
+  ASSERT_EQ(looped.size(), 4U);
+  EXPECT_TRUE(looped[3].error);
+  EXPECT_LE(server.requests().size(), 6U + 6U);
+}
+
+TEST(CurlUrlSession, AProxyFromTheEnvironmentGetsTheFormItNeeds) {
+  RecordingHttpServer proxy;
+  RecordingHttpServer direct;
+  proxy.setDefaultReply({200, "via proxy", "text/plain"});
+  direct.setDefaultReply({200, "direct", "text/plain"});
+  ::setenv("http_proxy", proxy.baseUrl().c_str(), 1);
+  ::setenv("no_proxy", "localhost", 1);
+  Collector collector;
+  collector.start(UrlRequest(*Url::fromString("http://shop.example:8080/kelvane/qx/a.php?id=1")));
+  ASSERT_EQ(collector.waitFor(1).at(0).body.value_or(""), "via proxy");
+  // no_proxy names hosts that are reached directly, byte for byte.
+  collector.start(UrlRequest(*Url::fromString("http://localhost:" + std::to_string(direct.port()) +
+                                              "/kelvane/qx/b.php?")));
+  ASSERT_EQ(collector.waitFor(2).at(1).body.value_or(""), "direct");
+  ::unsetenv("http_proxy");
+  ::unsetenv("no_proxy");
+
+  const auto proxied = proxy.requests();
+  ASSERT_EQ(proxied.size(), 1U);
+  EXPECT_EQ(proxied[0].target, "http://shop.example:8080/kelvane/qx/a.php?id=1");
+  EXPECT_NE(proxied[0].headerBlock.find("Host: shop.example:8080"), std::string::npos);
+  ASSERT_EQ(direct.requests().size(), 1U);
+  EXPECT_EQ(direct.requests()[0].target, "/kelvane/qx/b.php?");
 }
 
 }  // namespace

@@ -22,8 +22,17 @@ bool FakeReachabilityService::getFlags(platform::ReachabilityTarget& /*target*/,
   if (failReads_) {
     return false;
   }
+  if (!perRead_.empty()) {
+    flags_ = perRead_.front();
+    perRead_.pop_front();
+  }
   flags = flags_;
   return true;
+}
+
+void FakeReachabilityService::setFlagsPerRead(std::vector<platform::ReachabilityFlags> flags) {
+  std::lock_guard lock(mutex_);
+  perRead_.assign(flags.begin(), flags.end());
 }
 
 bool FakeReachabilityService::setCallback(platform::ReachabilityTarget& target, Callback callback,

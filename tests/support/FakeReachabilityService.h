@@ -1,8 +1,10 @@
 #pragma once
 
+#include <deque>
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/DispatchQueue.h"
 #include "platform/ReachabilityService.h"
@@ -23,6 +25,8 @@ class FakeReachabilityService : public platform::ReachabilityService {
                         platform::DispatchQueue* queue) override;
 
   void setFlags(platform::ReachabilityFlags flags);
+  // Each read takes the next flags of the list; the last ones stay.
+  void setFlagsPerRead(std::vector<platform::ReachabilityFlags> flags);
   // Reports a change as the system would: the callback on the set queue.
   void triggerChange();
 
@@ -37,6 +41,7 @@ class FakeReachabilityService : public platform::ReachabilityService {
  private:
   mutable std::mutex mutex_;
   platform::ReachabilityFlags flags_ = 0;
+  std::deque<platform::ReachabilityFlags> perRead_;
   std::set<std::string> rejected_;
   bool refuseCallback_ = false;
   bool refuseQueue_ = false;

@@ -34,30 +34,32 @@ int bindLoopback(int& port) {
   return fd;
 }
 
-const char* reasonFor(int status) {
-  switch (status) {
-    case 200:
-      return "OK";
-    case 404:
-      return "Not Found";
-    case 500:
-      return "Internal Server Error";
-    default:
-      return "Status";
+bool sendAll(int connection, const char* data, std::size_t size) {
+  std::size_t sent = 0;
+  while (sent < size) {
+    const ssize_t n = ::send(connection, data + sent, size - sent, MSG_NOSIGNAL);
+    if (n <= 0) {
+      return false;
+    }
+    sent += static_cast<std::size_t>(n);
   }
+  return true;
 }
 
 }  // namespace
 
 RecordingHttpServer::RecordingHttpServer() {
   listener_ = bindLoopback(port_);
-  ::listen(listener_, 64);
+  ::listen(listener_, 256);
   thread_ = std::thread([this] { serve(); });
 }
 
 RecordingHttpServer::~RecordingHttpServer() {
   stopping_ = true;
   thread_.join();
+  for (auto& connection : connections_) {
+    connection.join();
+  }
   ::close(listener_);
 }
 
@@ -73,6 +75,11 @@ void RecordingHttpServer::enqueueReply(Reply reply) {
 void RecordingHttpServer::setDefaultReply(Reply reply) {
   std::lock_guard lock(mutex_);
   defaultReply_ = std::move(reply);
+}
+
+void RecordingHttpServer::setReplyFor(const std::string& path, Reply reply) {
+  std::lock_guard lock(mutex_);
+  byPath_[path] = std::move(reply);
 }
 
 std::vector<RecordingHttpServer::Request> RecordingHttpServer::requests() const {
@@ -94,58 +101,79 @@ void RecordingHttpServer::serve() {
     }
     const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (connection >= 0) {
-      handle(connection);
-      ::close(connection);
+      const int open = ++open_;
+      int peak = peak_.load();
+      while (open > peak && !peak_.compare_exchange_weak(peak, open)) {
+      }
+      connections_.emplace_back([this, connection] {
+        handle(connection);
+        ::close(connection);
+        --open_;
+      });
     }
   }
 }
 
 void RecordingHttpServer::handle(int connection) {
+  // Requests on one connection are read until the client closes it.
   std::string received;
-  std::size_t headerEnd = std::string::npos;
-  std::size_t wanted = std::string::npos;
   char buffer[8192];
-  while (wanted == std::string::npos || received.size() < wanted) {
+  while (!stopping_) {
+    std::size_t headerEnd = received.find("\r\n\r\n");
+    std::size_t wanted = std::string::npos;
+    if (headerEnd != std::string::npos) {
+      std::size_t contentLength = 0;
+      const std::string headers = received.substr(0, headerEnd);
+      for (const char* name : {"Content-Length:", "content-length:"}) {
+        if (const auto at = headers.find(name); at != std::string::npos) {
+          contentLength = std::strtoul(headers.c_str() + at + 15, nullptr, 10);
+        }
+      }
+      wanted = headerEnd + 4 + contentLength;
+    }
+    if (wanted != std::string::npos && received.size() >= wanted) {
+      Request request;
+      request.raw = received.substr(0, wanted);
+      const std::size_t lineEnd = received.find("\r\n");
+      const std::string line = received.substr(0, lineEnd);
+      const std::size_t firstSpace = line.find(' ');
+      const std::size_t lastSpace = line.rfind(' ');
+      request.method = line.substr(0, firstSpace);
+      request.target = line.substr(firstSpace + 1, lastSpace - firstSpace - 1);
+      request.headerBlock = received.substr(lineEnd + 2, headerEnd - lineEnd - 2);
+      request.body = received.substr(headerEnd + 4, wanted - headerEnd - 4);
+      received.erase(0, wanted);
+      const Reply reply = replyFor(request);
+      if (reply.silent) {
+        while (!stopping_) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return;
+      }
+      send(connection, reply);
+      continue;
+    }
     pollfd readable{connection, POLLIN, 0};
-    if (::poll(&readable, 1, 2000) <= 0) {
-      return;  // a client that stalls is dropped
+    if (::poll(&readable, 1, 50) <= 0) {
+      continue;
     }
     const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
     if (n <= 0) {
       return;
     }
     received.append(buffer, static_cast<std::size_t>(n));
-    if (headerEnd == std::string::npos) {
-      headerEnd = received.find("\r\n\r\n");
-      if (headerEnd != std::string::npos) {
-        std::size_t contentLength = 0;
-        const std::string headers = received.substr(0, headerEnd);
-        for (const char* name : {"Content-Length:", "content-length:"}) {
-          if (const auto at = headers.find(name); at != std::string::npos) {
-            contentLength = std::strtoul(headers.c_str() + at + 15, nullptr, 10);
-          }
-        }
-        wanted = headerEnd + 4 + contentLength;
-      }
-    }
   }
+}
 
-  Request request;
-  request.raw = received;
-  const std::size_t lineEnd = received.find("\r\n");
-  const std::string line = received.substr(0, lineEnd);
-  const std::size_t firstSpace = line.find(' ');
-  const std::size_t lastSpace = line.rfind(' ');
-  request.method = line.substr(0, firstSpace);
-  request.target = line.substr(firstSpace + 1, lastSpace - firstSpace - 1);
-  request.headerBlock = received.substr(lineEnd + 2, headerEnd - lineEnd - 2);
-  request.body = received.substr(headerEnd + 4);
-
+RecordingHttpServer::Reply RecordingHttpServer::replyFor(const Request& request) {
   Reply reply;
   {
     std::lock_guard lock(mutex_);
     requests_.push_back(request);
-    if (!replies_.empty()) {
+    const auto path = byPath_.find(request.target.substr(0, request.target.find('?')));
+    if (path != byPath_.end()) {
+      reply = path->second;
+    } else if (!replies_.empty()) {
       reply = replies_.front();
       replies_.pop_front();
     } else {
@@ -153,19 +181,32 @@ void RecordingHttpServer::handle(int connection) {
     }
   }
   changed_.notify_all();
+  return reply;
+}
 
-  const std::string response = "HTTP/1.1 " + std::to_string(reply.status) + " " +
-                               reasonFor(reply.status) + "\r\nContent-Type: " + reply.contentType +
-                               "\r\nContent-Length: " + std::to_string(reply.body.size()) +
-                               "\r\nConnection: close\r\n\r\n" + reply.body;
-  std::size_t sent = 0;
-  while (sent < response.size()) {
-    const ssize_t n =
-        ::send(connection, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) {
+void RecordingHttpServer::send(int connection, const Reply& reply) {
+  std::string head =
+      "HTTP/1.1 " + std::to_string(reply.status) + " Status\r\nContent-Type: " + reply.contentType +
+      "\r\nContent-Length: " + std::to_string(reply.declaredLength.value_or(reply.body.size())) +
+      "\r\n";
+  for (const std::string& header : reply.headers) {
+    head += header + "\r\n";
+  }
+  head += "\r\n";
+  if (!sendAll(connection, head.data(), head.size())) {
+    return;
+  }
+  const std::size_t piece = reply.pieceBytes > 0 ? reply.pieceBytes : reply.body.size();
+  for (std::size_t at = 0; at < reply.body.size(); at += piece) {
+    if (at > 0) {
+      std::this_thread::sleep_for(reply.pause);
+    }
+    if (!sendAll(connection, reply.body.data() + at, std::min(piece, reply.body.size() - at))) {
       return;
     }
-    sent += static_cast<std::size_t>(n);
+  }
+  if (reply.declaredLength && *reply.declaredLength > reply.body.size()) {
+    ::shutdown(connection, SHUT_RDWR);  // cut off mid-reply
   }
 }
 

@@ -4,14 +4,17 @@ namespace testsupport {
 
 StubUrlSession::StubUrlSession() : queue_("com.vantory.tests.stub-session") {}
 
-void StubUrlSession::reply(const std::string& path, std::string body) {
+void StubUrlSession::reply(const std::string& path, std::string body, long status) {
   reply(path,
         [body = std::move(body)](const Request&) { return std::optional<std::string>(body); });
+  std::lock_guard lock(mutex_);
+  statuses_[path] = status;
 }
 
 void StubUrlSession::reply(const std::string& path, Script script) {
   std::lock_guard lock(mutex_);
   scripts_[path] = std::move(script);
+  statuses_.erase(path);
 }
 
 void StubUrlSession::fail(const std::string& path) {
@@ -78,6 +81,8 @@ void StubUrlSession::startTransfer(platform::UrlRequest request,
   recorded.path = target.substr(0, question);
   recorded.query = question == std::string::npos ? "" : target.substr(question + 1);
   recorded.body = request.httpBody.value_or("");
+  recorded.timeoutInterval = request.timeoutInterval;
+  recorded.cachePolicy = request.cachePolicy;
   std::shared_ptr<platform::UrlSession> forward;
   {
     std::lock_guard lock(mutex_);
@@ -113,16 +118,20 @@ void StubUrlSession::answer(const Request& request,
   ++delivering_;
   queue_.async([this, request, completion] {
     Script script;
+    long status = 200;
     {
       std::lock_guard lock(mutex_);
       const auto found = scripts_.find(request.path);
       if (found != scripts_.end()) {
         script = found->second;
       }
+      if (const auto code = statuses_.find(request.path); code != statuses_.end()) {
+        status = code->second;
+      }
     }
     const std::optional<std::string> body = script ? script(request) : std::nullopt;
     if (body) {
-      completion(*body, platform::HttpUrlResponse{200, {}}, std::nullopt);
+      completion(*body, platform::HttpUrlResponse{status, {}}, std::nullopt);
     } else {
       completion(std::nullopt, std::nullopt, platform::UrlError{7, "Could not connect"});
     }

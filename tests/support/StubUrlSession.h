@@ -25,13 +25,15 @@ class StubUrlSession : public platform::UrlSession {
     std::string path;   // without the query
     std::string query;  // after "?" ("" when the address ends in "?")
     std::string body;
+    double timeoutInterval = 0;
+    int cachePolicy = -1;
   };
   using Script = std::function<std::optional<std::string>(const Request&)>;
 
   StubUrlSession();
 
-  // Answers requests for the endpoint path with the body.
-  void reply(const std::string& path, std::string body);
+  // Answers requests for the endpoint path with the body (and the status).
+  void reply(const std::string& path, std::string body, long status = 200);
   void reply(const std::string& path, Script script);
   void fail(const std::string& path);
 
@@ -59,6 +61,7 @@ class StubUrlSession : public platform::UrlSession {
 
   mutable std::mutex mutex_;
   std::map<std::string, Script> scripts_;
+  std::map<std::string, long> statuses_;
   std::vector<Request> requests_;
   bool holding_ = false;
   std::deque<std::pair<Request, platform::UrlSessionDataTask::Completion>> held_;

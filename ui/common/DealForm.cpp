@@ -1,22 +1,14 @@
 #include "DealForm.h"
 
-#include "net/RecordKeys.h"
-#include "ui/common/RecordText.h"
 #include "ui/common/StringUtil.h"
 #include "ui/common/UiUtility.h"
 
 namespace vantory {
 
-std::vector<PromptField> DealForm::fields(const std::optional<nlohmann::json>& deal) {
-  const auto initial = [&deal](const char* key) -> std::optional<std::string> {
-    if (!deal) {
-      return std::nullopt;
-    }
-    return RecordText::text(*deal, key).value_or("");
-  };
-  return {{"Item Name", initial(key::name)},
-          {"Description", initial(key::description)},
-          {"Price", initial(key::price), true}};
+std::vector<PromptField> DealForm::fields(const std::optional<std::string>& name,
+                                          const std::optional<std::string>& description,
+                                          const std::optional<std::string>& price) {
+  return {{"Item Name", name}, {"Description", description}, {"Price", price, true}};
 }
 
 void DealForm::alertBlanks(platform::ViewController& screen,

@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "platform/toolkit/ViewController.h"
 #include "ui/common/Prompt.h"
 
@@ -17,8 +15,10 @@ class DealForm {
  public:
   DealForm() = delete;
 
-  // The three fields, starting from the deal's texts when one is given.
-  static std::vector<PromptField> fields(const std::optional<nlohmann::json>& deal);
+  // The three fields, holding the given texts (absent: an empty field).
+  static std::vector<PromptField> fields(const std::optional<std::string>& name,
+                                         const std::optional<std::string>& description,
+                                         const std::optional<std::string>& price);
   // "Name can't be Empty", then "Price can't be Empty", for each that is blank.
   static void alertBlanks(platform::ViewController& screen,
                           const std::vector<std::optional<std::string>>& texts);

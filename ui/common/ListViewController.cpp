@@ -64,7 +64,26 @@ void ListViewController::refresh() {
 void ListViewController::fetch(const Endpoint& endpoint, const std::string& parameter,
                                std::function<void(const std::optional<nlohmann::json>&)> onReply) {
   showActivity();
-  ServerApi::makeCall(endpoint)->callWebserviceWithParams(parameter, {}, std::move(onReply), {});
+  ServerApi::makeCall(endpoint)->callWebserviceWithParams(
+      parameter, {}, std::move(onReply), {},
+      [self = sharedThis<ListViewController>()](const WebServiceCall::Failure& failure) {
+        DispatchQueue::main().async([self, failure] {
+          self->hideActivity();
+          self->showFetchFailure(failure);
+        });
+      });
+}
+
+void ListViewController::showFetchFailure(const WebServiceCall::Failure& failure) {
+  // A detail screen's two requests may both fail: one alert says it.
+  if (fetchFailureShown_) {
+    return;
+  }
+  fetchFailureShown_ = true;
+  UiUtility::showFailure(*this, failure.message,
+                         [self = sharedThis<ListViewController>()](platform::AlertAction&) {
+                           self->fetchFailureShown_ = false;
+                         });
 }
 
 std::optional<nlohmann::json> ListViewController::pickList(
@@ -216,7 +235,7 @@ void ListViewController::openScreen(const std::string& identifier,
 }
 
 void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::json& record,
-                                    bool printReply) {
+                                    bool printReply, std::function<void()> reopenPrompt) {
   const std::optional<std::string> recordText = Utility::convertToJsonString(record);
   if (!recordText) {
     return;
@@ -233,10 +252,14 @@ void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::js
         DispatchQueue::main().async([self] { self->refresh(); });
       },
       {},
-      [self] {
-        DispatchQueue::main().async([self] {
+      [self, reopenPrompt = std::move(reopenPrompt)](const WebServiceCall::Failure& failure) {
+        DispatchQueue::main().async([self, reopenPrompt, failure] {
           self->hideActivity();
-          UiUtility::showSendFailure(*self);
+          UiUtility::showFailure(*self, failure.message);
+          // Shown once the alert is dismissed: presentations wait their turn.
+          if (reopenPrompt) {
+            reopenPrompt();
+          }
         });
       });
 }

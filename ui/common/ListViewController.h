@@ -80,12 +80,17 @@ class ListViewController : public platform::ViewController,
   void hideActivity();
 
   // Sends the record to the endpoint ("name=" + its JSON text); any JSON
-  // reply refreshes the screen, no usable reply stops the indicator and says
-  // so. Nothing is sent when the record cannot be written as JSON text.
-  void sendRecord(const Endpoint& endpoint, const nlohmann::json& record, bool printReply);
+  // reply refreshes the screen. A send that is refused or gets no usable
+  // reply stops the indicator, says why, and then runs reopenPrompt (on the
+  // main queue) so that the person gets back what they typed. Nothing is sent
+  // when the record cannot be written as JSON text.
+  void sendRecord(const Endpoint& endpoint, const nlohmann::json& record, bool printReply,
+                  std::function<void()> reopenPrompt);
 
   // Shows the indicator and asks the endpoint with the parameter; the JSON
-  // reply goes to onReply on the URL session's queue.
+  // reply goes to onReply on the URL session's queue. A fetch that is
+  // refused or gets no usable reply stops the indicator and says so; the
+  // list stays as it was.
   void fetch(const Endpoint& endpoint, const std::string& parameter,
              std::function<void(const std::optional<nlohmann::json>&)> onReply);
 
@@ -104,9 +109,12 @@ class ListViewController : public platform::ViewController,
 
  private:
   int countOrEmptyMessage();
+  // The alert of a failed fetch, unless one is already shown for this screen.
+  void showFetchFailure(const WebServiceCall::Failure& failure);
 
   ListScreenValues values_;
   std::optional<nlohmann::json> list_;
+  bool fetchFailureShown_ = false;
 };
 
 }  // namespace vantory

@@ -74,8 +74,11 @@ void UiUtility::setBackgroundPattern(platform::ViewController& screen) {
   }
 }
 
-void UiUtility::showSendFailure(platform::ViewController& presenter) {
-  showAlert("Alert", "Could not reach the service. Please try again.", presenter);
+void UiUtility::showFailure(platform::ViewController& presenter,
+                            const std::optional<std::string>& serviceMessage,
+                            AlertAction::Handler handler) {
+  showAlert("Alert", serviceMessage.value_or("Could not reach the service. Please try again."),
+            presenter, std::move(handler));
 }
 
 }  // namespace vantory

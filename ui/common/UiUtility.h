@@ -43,8 +43,12 @@ class UiUtility {
   static void presentLater(platform::ViewController& presenter,
                            std::shared_ptr<platform::AlertController> alert);
 
-  // The alert shown when a send got no usable reply.
-  static void showSendFailure(platform::ViewController& presenter);
+  // The alert of a request that failed: "Alert" with the service's own
+  // explanation when it refused with one, else "Could not reach the service.
+  // Please try again."
+  static void showFailure(platform::ViewController& presenter,
+                          const std::optional<std::string>& serviceMessage,
+                          platform::AlertAction::Handler handler = {});
 };
 
 }  // namespace vantory

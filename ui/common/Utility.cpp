@@ -1,19 +1,20 @@
 #include "Utility.h"
 
 #include "platform/Console.h"
+#include "platform/JsonSerialization.h"
 #include "platform/UserDefaults.h"
 
 namespace vantory {
 
 std::optional<nlohmann::json> Utility::convertToDictionary(const std::string& text) {
-  nlohmann::json parsed;
-  try {
-    parsed = nlohmann::json::parse(text);
-  } catch (const nlohmann::json::parse_error& error) {
-    platform::Console::print(error.what());
+  std::string error;
+  std::optional<nlohmann::json> parsed =
+      platform::JsonSerialization::jsonObjectWithData(text, &error);
+  if (!parsed) {
+    platform::Console::print(error);
     return std::nullopt;
   }
-  if (!parsed.is_object()) {
+  if (!parsed->is_object()) {
     return std::nullopt;
   }
   return parsed;

@@ -1,8 +1,10 @@
 #include "InterestedViewController.h"
 
+#include "net/RecordKeys.h"
 #include "net/ServerApi.h"
 #include "ui/common/DealForm.h"
 #include "ui/common/Prompt.h"
+#include "ui/common/RecordText.h"
 #include "ui/common/StringUtil.h"
 
 namespace vantory {
@@ -35,9 +37,18 @@ void InterestedViewController::processInterestedWithResponse(
 }
 
 void InterestedViewController::editItem(platform::ModelObject* /*sender*/) {
+  // The deal's texts as last read; a missing one starts empty.
+  const nlohmann::json deal = item().value_or(nlohmann::json::object());
+  const auto text = [&deal](const char* key) { return RecordText::text(deal, key).value_or(""); };
+  showEditPrompt(text(key::name), text(key::description), text(key::price));
+}
+
+void InterestedViewController::showEditPrompt(const std::optional<std::string>& name,
+                                              const std::optional<std::string>& description,
+                                              const std::optional<std::string>& price) {
   auto self = sharedThis<InterestedViewController>();
-  Prompt::show(*this, "Add Item", DealForm::fields(item().value_or(nlohmann::json::object())),
-               "Save", [self](const auto& texts) {
+  Prompt::show(*this, "Add Item", DealForm::fields(name, description, price), "Save",
+               [self](const auto& texts) {
                  DealForm::alertBlanks(*self, texts);
                  self->editItemProcessedWithName(texts.at(0), texts.at(1), texts.at(2));
                });
@@ -54,19 +65,30 @@ void InterestedViewController::editItemProcessedWithName(
     return;
   }
   sendRecord(ServerApi::editItem,
-             ServerApi::itemEditRecord(*id, *name, description.value_or(""), *price), true);
+             ServerApi::itemEditRecord(*id, *name, description.value_or(""), *price), true,
+             [self = sharedThis<InterestedViewController>(), name, description, price] {
+               self->showEditPrompt(name, description, price);
+             });
 }
 
 void InterestedViewController::interestedSelected(platform::ModelObject* /*sender*/) {
+  showInterestPrompt(std::nullopt);
+}
+
+void InterestedViewController::showInterestPrompt(const std::optional<std::string>& typedQuantity) {
   auto self = sharedThis<InterestedViewController>();
-  promptForQuantity("You Interested?", [self](const std::optional<std::string>& quantity) {
-    self->addInterestedWithQuantity(quantity);
-  });
+  promptForQuantity("You Interested?", typedQuantity,
+                    [self](const std::optional<std::string>& quantity) {
+                      self->addInterestedWithQuantity(quantity);
+                    });
 }
 
 void InterestedViewController::addInterestedWithQuantity(
     const std::optional<std::string>& quantity) {
-  sendQuantity(ServerApi::addInterested, &ServerApi::interestRecord, quantity);
+  sendQuantity(ServerApi::addInterested, &ServerApi::interestRecord, quantity,
+               [self = sharedThis<InterestedViewController>(), quantity] {
+                 self->showInterestPrompt(quantity);
+               });
 }
 
 void InterestedViewController::purchaseDetails(platform::ModelObject* /*sender*/) {

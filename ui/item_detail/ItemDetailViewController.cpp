@@ -198,9 +198,10 @@ void ItemDetailViewController::fillCell(platform::TableViewCell& cell,
 }
 
 void ItemDetailViewController::promptForQuantity(
-    const std::string& title, std::function<void(const std::optional<std::string>&)> send) {
+    const std::string& title, const std::optional<std::string>& typed,
+    std::function<void(const std::optional<std::string>&)> send) {
   auto self = sharedThis<ItemDetailViewController>();
-  Prompt::show(*this, title, {{"Quantity", std::nullopt, true}}, "Save",
+  Prompt::show(*this, title, {{"Quantity", typed, true}}, "Save",
                [self, send = std::move(send)](const auto& texts) {
                  if (!StringUtil::isNotBlank(texts.at(0))) {
                    UiUtility::showAlert("Alert", "Quantity has to be entered", *self);
@@ -210,7 +211,8 @@ void ItemDetailViewController::promptForQuantity(
 }
 
 void ItemDetailViewController::sendQuantity(const Endpoint& endpoint, QuantityRecord record,
-                                            const std::optional<std::string>& quantity) {
+                                            const std::optional<std::string>& quantity,
+                                            std::function<void()> reopenPrompt) {
   if (!StringUtil::isNotBlank(quantity)) {
     return;
   }
@@ -219,7 +221,7 @@ void ItemDetailViewController::sendQuantity(const Endpoint& endpoint, QuantityRe
   if (!id || !userName) {
     return;  // nothing to record it against, or no one to record it for
   }
-  sendRecord(endpoint, record(*id, *userName, *quantity), true);
+  sendRecord(endpoint, record(*id, *userName, *quantity), true, std::move(reopenPrompt));
 }
 
 }  // namespace vantory

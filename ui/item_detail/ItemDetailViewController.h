@@ -60,16 +60,18 @@ class ItemDetailViewController : public ListViewController, public RecordReceive
   // The id of the deal shown, when it has one.
   std::optional<std::string> itemId() const;
 
-  // The quantity prompt of interest and purchase: "Quantity" is checked for
-  // blankness, then handed to send.
-  void promptForQuantity(const std::string& title,
+  // The quantity prompt of interest and purchase, holding the quantity typed
+  // before when there was one: "Quantity" is checked for blankness, then
+  // handed to send.
+  void promptForQuantity(const std::string& title, const std::optional<std::string>& typed,
                          std::function<void(const std::optional<std::string>&)> send);
   // The record of an interest or a purchase: item id, user name, quantity.
   using QuantityRecord = nlohmann::json (*)(const std::string& itemId, const std::string& name,
                                             const std::string& qty);
-  // Sends an interest or a purchase of the quantity under the stored name.
+  // Sends an interest or a purchase of the quantity under the stored name;
+  // after a failure reopenPrompt gives the person their quantity back.
   void sendQuantity(const Endpoint& endpoint, QuantityRecord record,
-                    const std::optional<std::string>& quantity);
+                    const std::optional<std::string>& quantity, std::function<void()> reopenPrompt);
 
   std::shared_ptr<platform::BarButtonItem> refreshButton_;
 

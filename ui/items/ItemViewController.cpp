@@ -58,8 +58,14 @@ void ItemViewController::fillCell(platform::TableViewCell& cell, const nlohmann:
 }
 
 void ItemViewController::addItemSelected(platform::ModelObject* /*sender*/) {
+  showAddItemPrompt(std::nullopt, std::nullopt, std::nullopt);
+}
+
+void ItemViewController::showAddItemPrompt(const std::optional<std::string>& name,
+                                           const std::optional<std::string>& description,
+                                           const std::optional<std::string>& price) {
   auto self = sharedThis<ItemViewController>();
-  Prompt::show(*this, "Add Item", DealForm::fields(std::nullopt), "Save",
+  Prompt::show(*this, "Add Item", DealForm::fields(name, description, price), "Save",
                [self](const auto& texts) {
                  DealForm::alertBlanks(*self, texts);
                  self->addItemWithName(texts.at(0), texts.at(1), texts.at(2));
@@ -79,7 +85,9 @@ void ItemViewController::addItemWithName(const std::optional<std::string>& name,
   }
   sendRecord(ServerApi::addItem,
              ServerApi::newItemRecord(*storeId, *name, description.value_or(""), *price, *userName),
-             false);
+             false, [self = sharedThis<ItemViewController>(), name, description, price] {
+               self->showAddItemPrompt(name, description, price);
+             });
 }
 
 }  // namespace vantory

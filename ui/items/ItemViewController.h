@@ -24,6 +24,10 @@ class ItemViewController : public ListViewController, public RecordReceiver {
   const std::optional<nlohmann::json>& items() const { return list(); }
 
   void addItemSelected(platform::ModelObject* sender);
+  // The "Add Item" prompt, holding what was typed before when there was.
+  void showAddItemPrompt(const std::optional<std::string>& name,
+                         const std::optional<std::string>& description,
+                         const std::optional<std::string>& price);
   // Sends a new deal for this store; nothing unless name and price are filled.
   void addItemWithName(const std::optional<std::string>& name,
                        const std::optional<std::string>& description,

@@ -30,15 +30,19 @@ void BuyViewController::buySelected(platform::ModelObject* /*sender*/) {
       [self](platform::AlertAction& /*action*/) { self->proceedWithUpdatingBuy(); });
 }
 
-void BuyViewController::proceedWithUpdatingBuy() {
+void BuyViewController::proceedWithUpdatingBuy() { showPurchasePrompt(std::nullopt); }
+
+void BuyViewController::showPurchasePrompt(const std::optional<std::string>& typedQuantity) {
   auto self = sharedThis<BuyViewController>();
-  promptForQuantity("How many did you Buy?", [self](const std::optional<std::string>& quantity) {
-    self->addBuyWithQuantity(quantity);
-  });
+  promptForQuantity(
+      "How many did you Buy?", typedQuantity,
+      [self](const std::optional<std::string>& quantity) { self->addBuyWithQuantity(quantity); });
 }
 
 void BuyViewController::addBuyWithQuantity(const std::optional<std::string>& quantity) {
-  sendQuantity(ServerApi::addBuy, &ServerApi::purchaseRecord, quantity);
+  sendQuantity(
+      ServerApi::addBuy, &ServerApi::purchaseRecord, quantity,
+      [self = sharedThis<BuyViewController>(), quantity] { self->showPurchasePrompt(quantity); });
 }
 
 }  // namespace vantory

@@ -17,6 +17,8 @@ class BuyViewController : public ItemDetailViewController {
 
   void buySelected(platform::ModelObject* sender);
   void proceedWithUpdatingBuy();
+  // The "How many did you Buy?" prompt, holding the quantity typed before.
+  void showPurchasePrompt(const std::optional<std::string>& typedQuantity);
   void addBuyWithQuantity(const std::optional<std::string>& quantity);
   void processBoughtWithResponse(const std::optional<nlohmann::json>& reply);
 

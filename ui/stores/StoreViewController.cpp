@@ -36,8 +36,12 @@ void StoreViewController::fillCell(platform::TableViewCell& cell, const nlohmann
 }
 
 void StoreViewController::addStore(platform::ModelObject* /*sender*/) {
+  showAddStorePrompt(std::nullopt);
+}
+
+void StoreViewController::showAddStorePrompt(const std::optional<std::string>& typedName) {
   auto self = sharedThis<StoreViewController>();
-  Prompt::show(*this, "Add Store", {{"Store Name"}}, "Save", [self](const auto& texts) {
+  Prompt::show(*this, "Add Store", {{"Store Name", typedName}}, "Save", [self](const auto& texts) {
     const std::optional<std::string>& name = texts.at(0);
     if (!StringUtil::isNotBlank(name)) {
       UiUtility::showAlert("Alert", "Name can't be Empty", *self);
@@ -54,7 +58,8 @@ void StoreViewController::addStoreNameWithStore(const std::optional<std::string>
   if (!userName) {
     return;  // no one to post the store under
   }
-  sendRecord(ServerApi::addStore, ServerApi::newStoreRecord(*name, *userName), false);
+  sendRecord(ServerApi::addStore, ServerApi::newStoreRecord(*name, *userName), false,
+             [self = sharedThis<StoreViewController>(), name] { self->showAddStorePrompt(name); });
 }
 
 void StoreViewController::searchSelected(platform::ModelObject* /*sender*/) {

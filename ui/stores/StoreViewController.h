@@ -16,6 +16,8 @@ class StoreViewController : public ListViewController {
   const std::optional<nlohmann::json>& stores() const { return list(); }
 
   void addStore(platform::ModelObject* sender);
+  // The "Add Store" prompt, holding the name typed before when there is one.
+  void showAddStorePrompt(const std::optional<std::string>& typedName);
   void searchSelected(platform::ModelObject* sender);
   // Sends a new store under the stored user name; a blank name sends nothing.
   void addStoreNameWithStore(const std::optional<std::string>& name);

@@ -5,6 +5,7 @@
 
 #include "platform/UserDefaults.h"
 #include "support/ConsoleCapture.h"
+#include "support/HostileInputs.h"
 #include "ui/common/Currency.h"
 #include "ui/common/StringUtil.h"
 #include "ui/common/Utility.h"
@@ -22,6 +23,16 @@ TEST(Utility, ConvertToDictionaryAcceptsOnlyObjectsAndPrintsParseErrors) {
 
   EXPECT_FALSE(Utility::convertToDictionary("{"));
   EXPECT_NE(console.text().find("parse error"), std::string::npos) << console.text();
+
+  // Text that cannot be held is refused the same way, never thrown.
+  for (const auto& [name, reply] : testsupport::HostileInputs::unusableReplies("Items")) {
+    EXPECT_FALSE(Utility::convertToDictionary(reply.body)) << name;
+  }
+  EXPECT_NE(console.text().find("number overflow"), std::string::npos);
+  EXPECT_NE(console.text().find("nesting deeper than 512"), std::string::npos);
+  const std::string deepest = "{\"a\":" + std::string(511, '[') + std::string(511, ']') + "}";
+  EXPECT_TRUE(Utility::convertToDictionary(deepest)) << "512 levels are still fine";
+  EXPECT_FALSE(Utility::convertToDictionary("{\"a\":[" + deepest + "]}"));
 
   const auto record = Utility::convertToDictionary(R"({"id":"7","name":"Deli"})");
   ASSERT_TRUE(record);

@@ -207,6 +207,7 @@ TEST(SendFailures, EditAndInterestWithoutAUsableReplyStopTheIndicatorAndSaySo) {
   EXPECT_EQ(app.alertMessage(), "Could not reach the service. Please try again.");
   EXPECT_TRUE(deal.activityIndicator()->isHidden());
   app.tapAlertButton("OK");
+  app.tapAlertButton("Cancel");  // the edit prompt that came back
 
   app.service().reply(kAddInterested, "not json");
   app.tapButton("I'm Interested");
