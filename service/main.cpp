@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -36,6 +37,25 @@ bool splitAddress(const std::string& text, std::string& host, unsigned short& po
   return true;
 }
 
+// Raises the descriptor limit to its hard maximum and gives the connection
+// cap that leaves room for the database, the log and the rest.
+std::size_t defaultMaxConnections() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+    return 1000;
+  }
+  if (limit.rlim_cur < limit.rlim_max) {
+    rlimit raised = limit;
+    raised.rlim_cur = std::min<rlim_t>(limit.rlim_max, 1 << 20);
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+      limit = raised;
+    }
+  }
+  const auto descriptors = static_cast<std::size_t>(std::min<rlim_t>(limit.rlim_cur, 1 << 20));
+  const std::size_t reserve = std::min<std::size_t>(128, descriptors / 4);
+  return std::clamp<std::size_t>(descriptors - reserve, 8, 16384);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -45,9 +65,13 @@ int main(int argc, char** argv) {
   std::string database = "./vantory.db";
   int threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
   std::string logLevel = "info";
+  std::string logFormat = "text";
+  std::size_t maxConnections = defaultMaxConnections();
+  std::size_t maxConnectionsPerClient = std::max<std::size_t>(64, maxConnections / 8);
   std::string sync = "normal";
   int timeoutSeconds = 30;
-  cli.add_option("--listen", listen, "address and port to serve on (port 0: any free port)")
+  cli.add_option("--listen", listen,
+                 "address or host name and port to serve on (port 0: any free port)")
       ->capture_default_str();
   cli.add_option("--database", database, "SQLite file, created on first start")
       ->capture_default_str();
@@ -56,6 +80,19 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   cli.add_option("--log-level", logLevel, "error, warn, info (one line per request) or debug")
       ->check(CLI::IsMember({"error", "warn", "info", "debug"}))
+      ->capture_default_str();
+  cli.add_option("--log-format", logFormat,
+                 "text: one line of fields per request; json: one JSON object per line")
+      ->check(CLI::IsMember({"text", "json"}))
+      ->capture_default_str();
+  cli.add_option("--max-connections", maxConnections,
+                 "connections open at once; more are answered 503 (default: from the "
+                 "descriptor limit, which is raised to its maximum)")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 20))
+      ->capture_default_str();
+  cli.add_option("--max-connections-per-client", maxConnectionsPerClient,
+                 "connections open at once from one client address; more are answered 429")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 20))
       ->capture_default_str();
   cli.add_option("--sync", sync,
                  "normal: acknowledged writes survive a crash of the server; "
@@ -70,14 +107,17 @@ int main(int argc, char** argv) {
 
   HttpServerOptions options;
   if (!splitAddress(listen, options.host, options.port)) {
-    std::cerr << "vantory-server: --listen takes ADDRESS:PORT, such as 127.0.0.1:8080\n";
+    std::cerr << "vantory-server: --listen takes HOST:PORT, such as 127.0.0.1:8080 or "
+                 "localhost:8080\n";
     return 2;
   }
   options.threads = threads;
   options.timeout = std::chrono::seconds(timeoutSeconds);
+  options.maxConnections = maxConnections;
+  options.maxConnectionsPerClient = maxConnectionsPerClient;
   LogLevel level = LogLevel::info;
   AccessLog::parseLevel(logLevel, level);
-  const AccessLog log(level);
+  const AccessLog log(level, logFormat == "json" ? LogFormat::json : LogFormat::text);
 
   // Signals are taken by one thread of ours; every other thread blocks them.
   // SIGUSR1 only releases that thread when the server ends by itself.
@@ -104,8 +144,10 @@ int main(int argc, char** argv) {
       }
     });
 
-    std::printf("vantory-server ready on http://%s:%u (database %s)\n", options.host.c_str(),
-                static_cast<unsigned>(port), database.c_str());
+    const std::string address = server.listeningAddress();
+    const bool v6 = address.find(':') != std::string::npos;
+    std::printf("vantory-server ready on http://%s%s%s:%u (database %s)\n", v6 ? "[" : "",
+                address.c_str(), v6 ? "]" : "", static_cast<unsigned>(port), database.c_str());
     std::fflush(stdout);
     server.run();
 

@@ -14,11 +14,27 @@ struct ApiReply {
   std::string allow;  // for 405: the methods the path takes
   // A body already written out (a cached reply); used instead of `body`.
   std::shared_ptr<const std::string> serialized;
+  // Why a request failed, for the log only: the error sent for a 4xx, the
+  // underlying cause (never sent) for a 5xx.
+  std::string cause;
 
   static ApiReply error(int status, std::string message) {
-    return {status, {{"error", std::move(message)}}, {}, nullptr};
+    ApiReply reply{status, {{"error", message}}, {}, nullptr, {}};
+    reply.cause = std::move(message);
+    return reply;
   }
-  std::string serializedBody() const { return serialized ? *serialized : body.dump(); }
+  // A failure of the service itself: the client gets the message, the log
+  // the cause.
+  static ApiReply failure(int status, std::string message, std::string cause) {
+    ApiReply reply{status, {{"error", std::move(message)}}, {}, nullptr, std::move(cause)};
+    return reply;
+  }
+  // Always valid JSON: bytes of a request that are not UTF-8 (echoed in a
+  // message) are replaced, never thrown over.
+  std::string serializedBody() const {
+    return serialized ? *serialized
+                      : body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  }
 };
 
 }  // namespace vantory::service

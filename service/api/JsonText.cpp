@@ -1,88 +1,53 @@
 #include "JsonText.h"
 
+#include <charconv>
+
 namespace vantory::service {
 
 namespace {
 
-void appendMember(std::string& out, std::string_view key, std::string_view value) {
-  JsonText::appendString(out, key);
-  out += ':';
-  JsonText::appendString(out, value);
+void member(JsonText::Writer& out, std::string_view key, std::string_view value) {
+  out.Key(key.data(), static_cast<rapidjson::SizeType>(key.size()));
+  out.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+}
+
+// Numbers travel as text, as every value does.
+void member(JsonText::Writer& out, std::string_view key, std::int64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  member(out, key, std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
 }  // namespace
 
-void JsonText::appendString(std::string& out, std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out += '"';
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          out += "\\u00";
-          out += kHex[(c >> 4) & 0xF];
-          out += kHex[c & 0xF];
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += '"';
+void JsonText::writeStore(Writer& out, const StoreRow& store) {
+  out.StartObject();
+  member(out, "id", store.id);
+  member(out, "name", store.name);
+  member(out, "created_by", store.createdBy);
+  out.EndObject();
 }
 
-void JsonText::appendStore(std::string& out, const StoreRow& store) {
-  out += '{';
-  appendMember(out, "id", std::to_string(store.id));
-  out += ',';
-  appendMember(out, "name", store.name);
-  out += ',';
-  appendMember(out, "created_by", store.createdBy);
-  out += '}';
-}
-
-void JsonText::appendItem(std::string& out, const ItemRow& item, bool withStoreName) {
-  out += '{';
-  appendMember(out, "id", std::to_string(item.id));
-  out += ',';
-  appendMember(out, "name", item.name);
-  out += ',';
-  appendMember(out, "description", item.description);
-  out += ',';
-  appendMember(out, "price", item.price);
-  out += ',';
-  appendMember(out, "posted_by", item.postedBy);
-  out += ',';
-  appendMember(out, "interested", std::to_string(item.interested));
-  out += ',';
-  appendMember(out, "bought", std::to_string(item.bought));
+void JsonText::writeItem(Writer& out, const ItemRow& item, bool withStoreName) {
+  out.StartObject();
+  member(out, "id", item.id);
+  member(out, "name", item.name);
+  member(out, "description", item.description);
+  member(out, "price", item.price);
+  member(out, "posted_by", item.postedBy);
+  member(out, "interested", item.interested);
+  member(out, "bought", item.bought);
   if (withStoreName) {
-    out += ',';
-    appendMember(out, "store_name", item.storeName);
+    member(out, "store_name", item.storeName);
   }
-  out += '}';
+  out.EndObject();
 }
 
-void JsonText::appendQuantity(std::string& out, const QuantityRow& row) {
-  out += '{';
-  appendMember(out, "name", row.name);
-  out += ',';
-  appendMember(out, "qty", std::to_string(row.qty));
-  out += '}';
+void JsonText::writeQuantity(Writer& out, const QuantityRow& row) {
+  out.StartObject();
+  member(out, "name", row.name);
+  member(out, "qty", row.qty);
+  out.EndObject();
 }
 
 }  // namespace vantory::service

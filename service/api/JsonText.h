@@ -3,43 +3,41 @@
 #include <string>
 #include <string_view>
 
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
 #include "storage/Storage.h"
 
 namespace vantory::service {
 
-// Writes the list replies straight to JSON text: large lists (a store with
-// thousands of deals) are answered without building a document first.
+// Writes the list replies straight to JSON text with RapidJSON's writer: large
+// lists (a store with thousands of deals) are answered without building a
+// document first. Texts are stored as valid UTF-8 and written as they are.
 class JsonText {
  public:
+  using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
+
   JsonText() = delete;
 
-  // A JSON string: quotes, backslashes and control characters escaped,
-  // everything else (valid UTF-8) as it is.
-  static void appendString(std::string& out, std::string_view text);
-
-  static void appendStore(std::string& out, const StoreRow& store);
+  static void writeStore(Writer& out, const StoreRow& store);
   // The item record; with `withStoreName`, a search result.
-  static void appendItem(std::string& out, const ItemRow& item, bool withStoreName);
-  static void appendQuantity(std::string& out, const QuantityRow& row);
+  static void writeItem(Writer& out, const ItemRow& item, bool withStoreName);
+  static void writeQuantity(Writer& out, const QuantityRow& row);
 
-  // {"<key>":[...]} from the rows, each written by `append`.
-  template <typename Rows, typename Append>
-  static std::string list(std::string_view key, const Rows& rows, Append&& append) {
-    std::string out;
-    out.reserve(64 + rows.size() * 160);
-    out += "{";
-    appendString(out, key);
-    out += ":[";
-    bool first = true;
+  // {"<key>":[...]} from the rows, each written by `write`.
+  template <typename Rows, typename Write>
+  static std::string list(std::string_view key, const Rows& rows, Write&& write) {
+    rapidjson::StringBuffer buffer(nullptr, 64 + rows.size() * 160);
+    Writer out(buffer);
+    out.StartObject();
+    out.Key(key.data(), static_cast<rapidjson::SizeType>(key.size()));
+    out.StartArray();
     for (const auto& row : rows) {
-      if (!first) {
-        out += ',';
-      }
-      first = false;
-      append(out, row);
+      write(out, row);
     }
-    out += "]}";
-    return out;
+    out.EndArray();
+    out.EndObject();
+    return std::string(buffer.GetString(), buffer.GetSize());
   }
 };
 

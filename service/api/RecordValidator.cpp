@@ -25,7 +25,14 @@ const std::string* RecordValidator::string(const char* key) {
     fail("The record needs " + quoted(key) + " as a text value.");
     return nullptr;
   }
-  return found->get_ptr<const std::string*>();
+  const std::string* value = found->get_ptr<const std::string*>();
+  if (Utf8::hasControlCharacter(*value)) {
+    fail(quoted(key) +
+         " holds a control character (such as NUL); only tab and line breaks may "
+         "appear among the letters.");
+    return nullptr;
+  }
+  return value;
 }
 
 std::string RecordValidator::name(const char* key) {
@@ -37,7 +44,7 @@ std::string RecordValidator::name(const char* key) {
     fail(quoted(key) + " must not be blank.");
     return {};
   }
-  if (characterCount(*value) > kMaxNameLength) {
+  if (Utf8::characterCount(*value) > kMaxNameLength) {
     fail(quoted(key) + " is longer than " + std::to_string(kMaxNameLength) +
          " characters; shorten it.");
     return {};
@@ -50,7 +57,7 @@ std::string RecordValidator::text(const char* key, std::size_t maxLength) {
   if (value == nullptr) {
     return {};
   }
-  if (characterCount(*value) > maxLength) {
+  if (Utf8::characterCount(*value) > maxLength) {
     fail(quoted(key) + " is longer than " + std::to_string(maxLength) + " characters; shorten it.");
     return {};
   }
@@ -62,8 +69,15 @@ std::string RecordValidator::price(const char* key) {
   if (value == nullptr) {
     return {};
   }
-  // Plain decimal notation: digits with at most one point, and a digit somewhere.
-  const std::string& text = *value;
+  // Plain decimal notation: digits with at most one point, and a digit
+  // somewhere. A single decimal comma, as many locales write prices ("1,20"),
+  // is taken for the point.
+  std::string text = *value;
+  if (const std::size_t comma = text.find(','); comma != std::string::npos &&
+                                                text.find(',', comma + 1) == std::string::npos &&
+                                                text.find('.') == std::string::npos) {
+    text[comma] = '.';
+  }
   const std::size_t point = text.find('.');
   const bool digitsOnly =
       text.find_first_not_of("0123456789.") == std::string::npos &&
@@ -112,40 +126,6 @@ std::optional<std::int64_t> RecordValidator::parseId(std::string_view text) {
     return std::nullopt;
   }
   return value;
-}
-
-bool RecordValidator::isValidUtf8(std::string_view text) {
-  std::size_t i = 0;
-  const auto at = [&text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  while (i < text.size()) {
-    const unsigned char lead = at(i);
-    std::size_t length = 0;
-    if (lead < 0x80) {
-      length = 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) {
-      return false;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((at(i + k) & 0xC0) != 0x80) {
-        return false;
-      }
-    }
-    if ((lead == 0xE0 && at(i + 1) < 0xA0) || (lead == 0xED && at(i + 1) >= 0xA0) ||
-        (lead == 0xF0 && at(i + 1) < 0x90) || (lead == 0xF4 && at(i + 1) >= 0x90)) {
-      return false;  // overlong forms, surrogates, beyond U+10FFFF
-    }
-    i += length;
-  }
-  return true;
 }
 
 }  // namespace vantory::service

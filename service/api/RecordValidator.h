@@ -11,7 +11,8 @@ namespace vantory::service {
 
 // Reads the values of a request record, checking each; the first value that
 // fails leaves a sentence for the client in error(), and later reads are
-// skipped.
+// skipped. No text value may hold NUL or another control character but tab
+// and newline.
 class RecordValidator {
  public:
   static constexpr std::size_t kMaxNameLength = 200;
@@ -24,7 +25,7 @@ class RecordValidator {
   std::string name(const char* key);
   // Any text, possibly empty, at most maxLength characters.
   std::string text(const char* key, std::size_t maxLength);
-  // A decimal number >= 0 such as 19.99, kept as written.
+  // A decimal number >= 0 such as 19.99, kept as written ("1,20" as "1.20").
   std::string price(const char* key);
   // A whole number from 1 to 1,000,000.
   std::int64_t quantity(const char* key);
@@ -33,7 +34,6 @@ class RecordValidator {
 
   const std::optional<std::string>& error() const { return error_; }
 
-  static bool isValidUtf8(std::string_view text);
   // Digits only, fitting in 63 bits.
   static std::optional<std::int64_t> parseId(std::string_view text);
 

@@ -1,11 +1,15 @@
 #include "RequestHandler.h"
 
+#include <boost/url/parse.hpp>
+
 #include <optional>
 #include <variant>
 
+#include "Utf8.h"
 #include "api/FormBody.h"
 #include "api/JsonText.h"
 #include "api/RecordValidator.h"
+#include "storage/StorageError.h"
 
 namespace vantory::service {
 
@@ -22,10 +26,12 @@ ApiReply written(std::string text) {
   return reply;
 }
 
-void appendItem(std::string& out, const ItemRow& item) { JsonText::appendItem(out, item, false); }
+void writeItem(JsonText::Writer& out, const ItemRow& item) {
+  JsonText::writeItem(out, item, false);
+}
 
 ApiReply created(std::int64_t id) {
-  return {200, {{"status", "ok"}, {"id", std::to_string(id)}}, {}, nullptr};
+  return {200, {{"status", "ok"}, {"id", std::to_string(id)}}, {}, nullptr, {}};
 }
 
 ApiReply badBody(std::string_view parameter) {
@@ -36,7 +42,7 @@ ApiReply badBody(std::string_view parameter) {
 
 // The record a POST carries, or the reply that refuses it.
 std::variant<json, ApiReply> bodyRecord(std::string_view body, std::string_view parameter) {
-  if (!RecordValidator::isValidUtf8(body)) {
+  if (!Utf8::isValid(body)) {
     return ApiReply::error(400, "The request contains text that is not valid UTF-8.");
   }
   auto record = FormBody::parse(body, parameter);
@@ -98,6 +104,28 @@ ApiReply notFound(const char* what) {
       404, std::string("There is no ") + what + " with that id; it may never have existed.");
 }
 
+// What a client is told of a storage failure (never its cause).
+ApiReply storageFailure(const StorageError& error) {
+  switch (error.kind()) {
+    case StorageError::Kind::full:
+      return ApiReply::failure(500, "The service's storage is full, so nothing was stored.",
+                               error.what());
+    case StorageError::Kind::unreadable:
+      return ApiReply::failure(500, "The service's storage cannot be read.", error.what());
+    case StorageError::Kind::readOnly:
+      return ApiReply::failure(500, "The service's storage cannot be written to.", error.what());
+    case StorageError::Kind::busy:
+      return ApiReply::failure(503, "The service is busy; try again shortly.", error.what());
+    case StorageError::Kind::unavailable:
+      return ApiReply::failure(503, "The service's database cannot be reached; try again shortly.",
+                               error.what());
+    case StorageError::Kind::failed:
+      break;
+  }
+  return ApiReply::failure(500, "The service could not complete the request; try again shortly.",
+                           error.what());
+}
+
 }  // namespace
 
 RequestHandler::RequestHandler(Storage& storage) : storage_(storage) {
@@ -126,38 +154,52 @@ RequestHandler::RequestHandler(Storage& storage) : storage_(storage) {
 }
 
 ApiReply RequestHandler::handle(const ApiRequest& request) {
-  std::string_view target = request.target;
-  const std::size_t question = target.find('?');
-  const std::string_view path = target.substr(0, question);
-  const std::string_view query =
-      question == std::string_view::npos ? std::string_view{} : target.substr(question + 1);
+  // Nothing a client sends may end the service: whatever escapes below is
+  // answered as the service's own failure.
+  try {
+    return route(request);
+  } catch (const StorageError& error) {
+    return storageFailure(error);
+  } catch (const std::exception& error) {
+    return ApiReply::failure(500, "The service could not complete the request; try again shortly.",
+                             error.what());
+  } catch (...) {
+    return ApiReply::failure(500, "The service could not complete the request; try again shortly.",
+                             "unknown failure");
+  }
+}
+
+ApiReply RequestHandler::route(const ApiRequest& request) {
+  const auto target = boost::urls::parse_origin_form(request.target);
+  if (!target) {
+    return ApiReply::error(400, "The request's address is not a valid path and query.");
+  }
+  const std::string_view path = target->encoded_path();
+  const std::string_view query = target->encoded_query();
 
   if (path.substr(0, kPrefix.size()) != kPrefix) {
     return ApiReply::error(404, "There is nothing at " + std::string(path) + ".");
   }
-  const auto route = routes_.find(path.substr(kPrefix.size()));
-  if (route == routes_.end()) {
+  const auto found = routes_.find(path.substr(kPrefix.size()));
+  if (found == routes_.end()) {
     return ApiReply::error(404, "There is nothing at " + std::string(path) + ".");
   }
-  if (request.method != route->second.method) {
-    ApiReply reply = ApiReply::error(
-        405, std::string(path) + " takes " + route->second.method + " requests only.");
-    reply.allow = route->second.method;
+  const Route& endpoint = found->second;
+  if (request.method != endpoint.method) {
+    ApiReply reply =
+        ApiReply::error(405, std::string(path) + " takes " + endpoint.method + " requests only.");
+    reply.allow = endpoint.method;
     return reply;
   }
-  try {
-    return route->second.run(*this, route->second.method == "GET" ? query : request.body);
-  } catch (const std::exception&) {
-    return ApiReply::error(500, "The service could not complete the request; try again shortly.");
-  }
+  return endpoint.run(*this, endpoint.method == "GET" ? query : std::string_view(request.body));
 }
 
 ApiReply RequestHandler::getListOfStores() {
   std::lock_guard lock(storesCacheMutex_);
-  const std::uint64_t version = storage_.storesVersion();
+  const std::uint64_t version = storage_.dataVersion();
   if (!storesCache_ || storesCacheVersion_ != version) {
     storesCache_ = std::make_shared<const std::string>(
-        JsonText::list("Stores", storage_.listStores(), JsonText::appendStore));
+        JsonText::list("Stores", storage_.listStores(), JsonText::writeStore));
     storesCacheVersion_ = version;
   }
   ApiReply reply;
@@ -182,7 +224,7 @@ ApiReply RequestHandler::getListOfItems(std::string_view query) {
     if (!items) {
       return notFound("store");
     }
-    return written(JsonText::list("Items", *items, appendItem));
+    return written(JsonText::list("Items", *items, writeItem));
   });
 }
 
@@ -208,7 +250,7 @@ ApiReply RequestHandler::getItemById(std::string_view query) {
     if (!item) {
       return notFound("deal");
     }
-    return written(JsonText::list("Items", std::vector<ItemRow>{*item}, appendItem));
+    return written(JsonText::list("Items", std::vector<ItemRow>{*item}, writeItem));
   });
 }
 
@@ -254,7 +296,7 @@ ApiReply RequestHandler::listQuantities(std::string_view query, const char* repl
     if (!rows) {
       return notFound("deal");
     }
-    return written(JsonText::list(replyKey, *rows, JsonText::appendQuantity));
+    return written(JsonText::list(replyKey, *rows, JsonText::writeQuantity));
   });
 }
 
@@ -277,7 +319,7 @@ ApiReply RequestHandler::searchItem(std::string_view body) {
     }
     return written(JsonText::list(
         "Results", storage_.search(query),
-        [](std::string& out, const ItemRow& item) { JsonText::appendItem(out, item, true); }));
+        [](JsonText::Writer& out, const ItemRow& item) { JsonText::writeItem(out, item, true); }));
   });
 }
 

@@ -16,7 +16,8 @@ namespace vantory::service {
 
 // The service's endpoints as a pure function from a request to a reply: it
 // reads and writes the storage and knows nothing of sockets. Bad input gets a
-// 4xx reply with {"error": "..."} and stores nothing.
+// 4xx reply with {"error": "..."} and stores nothing; a failure of the
+// service itself a 5xx whose cause goes to the log only. It never throws.
 class RequestHandler {
  public:
   explicit RequestHandler(Storage& storage);
@@ -28,6 +29,8 @@ class RequestHandler {
     std::string method;
     std::function<ApiReply(RequestHandler&, std::string_view argument)> run;
   };
+
+  ApiReply route(const ApiRequest& request);
 
   ApiReply getListOfStores();
   ApiReply addStore(std::string_view body);
@@ -47,8 +50,9 @@ class RequestHandler {
   Storage& storage_;
   std::map<std::string, Route, std::less<>> routes_;
 
-  // The store list is read far more often than stores are added: its reply
-  // is kept written out until the next store arrives.
+  // The store list is read far more often than anything is written: its
+  // reply is kept written out until the next commit to the storage (by this
+  // server or another sharing it).
   std::mutex storesCacheMutex_;
   std::uint64_t storesCacheVersion_ = 0;
   std::shared_ptr<const std::string> storesCache_;

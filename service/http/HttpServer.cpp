@@ -1,8 +1,11 @@
 #include "HttpServer.h"
 
 #include <boost/asio/post.hpp>
-#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
+#include <boost/asio/write.hpp>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <stdexcept>
 #include <thread>
@@ -13,18 +16,53 @@ namespace vantory::service {
 namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
 
+namespace {
+
+constexpr std::chrono::milliseconds kFirstRetry{50};
+constexpr std::chrono::milliseconds kLongestRetry{1000};
+constexpr std::size_t kReservedDescriptors = 4;
+
+// The addresses to try for the host: itself when it is an address, else what
+// the name resolves to, IPv4 first (what clients try first for "localhost").
+std::vector<tcp::endpoint> endpointsFor(asio::io_context& io, const std::string& host,
+                                        unsigned short port) {
+  boost::system::error_code error;
+  const auto address = asio::ip::make_address(host, error);
+  if (!error) {
+    return {tcp::endpoint(address, port)};
+  }
+  tcp::resolver resolver(io);
+  const auto results = resolver.resolve(host, std::to_string(port), error);
+  if (error) {
+    throw std::runtime_error("cannot listen on " + host + ":" + std::to_string(port) + ": " +
+                             error.message());
+  }
+  std::vector<tcp::endpoint> endpoints;
+  for (const auto& entry : results) {
+    endpoints.push_back(entry.endpoint());
+  }
+  std::stable_partition(endpoints.begin(), endpoints.end(),
+                        [](const tcp::endpoint& endpoint) { return endpoint.address().is_v4(); });
+  return endpoints;
+}
+
+}  // namespace
+
 HttpServer::HttpServer(RequestHandler& handler, const AccessLog& log, HttpServerOptions options)
     : handler_(handler),
       log_(log),
       options_(std::move(options)),
       io_(std::max(1, options_.threads)),
       acceptor_(asio::make_strand(io_)),
+      acceptRetry_(acceptor_.get_executor()),
       context_{handler_,
                log_,
                options_.timeout,
                stopping_,
                [this](const std::shared_ptr<HttpSession>& session) { opened(session); },
-               [this](const void* session) { closed(session); }} {}
+               [this](const void* session) { closed(session); }} {
+  restoreReserve();
+}
 
 HttpServer::~HttpServer() {
   // Connections cut off by the grace period still hold work in the I/O
@@ -32,6 +70,7 @@ HttpServer::~HttpServer() {
   stopping_ = true;
   boost::system::error_code ignored;
   acceptor_.close(ignored);
+  acceptRetry_.cancel();
   {
     std::lock_guard lock(sessionsMutex_);
     graceTimer_.reset();
@@ -41,50 +80,153 @@ HttpServer::~HttpServer() {
   }
   io_.restart();
   io_.run_for(std::chrono::seconds(2));
+  releaseReserve();
+}
+
+void HttpServer::releaseReserve() {
+  for (const int fd : reserve_) {
+    ::close(fd);
+  }
+  reserve_.clear();
+}
+
+bool HttpServer::restoreReserve() {
+  while (reserve_.size() < kReservedDescriptors) {
+    const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      return false;
+    }
+    reserve_.push_back(fd);
+  }
+  return true;
 }
 
 unsigned short HttpServer::listen() {
+  std::string failure = "nothing to listen on";
+  for (const tcp::endpoint& endpoint : endpointsFor(io_, options_.host, options_.port)) {
+    boost::system::error_code error;
+    acceptor_.open(endpoint.protocol(), error);
+    if (!error) {
+      acceptor_.set_option(asio::socket_base::reuse_address(true), error);
+    }
+    if (!error) {
+      acceptor_.bind(endpoint, error);
+    }
+    if (!error) {
+      acceptor_.listen(asio::socket_base::max_listen_connections, error);
+    }
+    if (!error) {
+      return acceptor_.local_endpoint().port();
+    }
+    failure = error.message();
+    boost::system::error_code ignored;
+    acceptor_.close(ignored);
+  }
+  throw std::runtime_error("cannot listen on " + options_.host + ":" +
+                           std::to_string(options_.port) + ": " + failure);
+}
+
+std::string HttpServer::listeningAddress() const {
   boost::system::error_code error;
-  const auto address = asio::ip::make_address(options_.host, error);
-  if (error) {
-    throw std::runtime_error("\"" + options_.host + "\" is not an IP address to listen on");
-  }
-  const tcp::endpoint endpoint(address, options_.port);
-  acceptor_.open(endpoint.protocol(), error);
-  if (!error) {
-    acceptor_.set_option(asio::socket_base::reuse_address(true), error);
-  }
-  if (!error) {
-    acceptor_.bind(endpoint, error);
-  }
-  if (!error) {
-    acceptor_.listen(asio::socket_base::max_listen_connections, error);
-  }
-  if (error) {
-    throw std::runtime_error("cannot listen on " + options_.host + ":" +
-                             std::to_string(options_.port) + ": " + error.message());
-  }
-  return acceptor_.local_endpoint().port();
+  const auto endpoint = acceptor_.local_endpoint(error);
+  return error ? options_.host : endpoint.address().to_string();
 }
 
 void HttpServer::accept() {
   acceptor_.async_accept(asio::make_strand(io_),
                          [this](boost::system::error_code error, tcp::socket socket) {
-                           if (!error && !stopping_) {
-                             socket.set_option(tcp::no_delay(true), error);
-                             std::make_shared<HttpSession>(std::move(socket), context_)->start();
+                           if (stopping_ || !acceptor_.is_open()) {
+                             return;
                            }
-                           if (acceptor_.is_open() && !stopping_) {
-                             accept();
+                           if (error) {
+                             backOff(error);
+                             return;
                            }
+                           acceptDelay_ = std::chrono::milliseconds(0);
+                           accepted(std::move(socket));
+                           accept();
                          });
+}
+
+void HttpServer::backOff(const boost::system::error_code& error) {
+  if (error == asio::error::no_descriptors || error.value() == ENFILE) {
+    releaseReserve();
+  }
+  if (acceptDelay_.count() == 0) {
+    log_.message(LogLevel::warn, "cannot accept connections for now (" + error.message() +
+                                     "); trying again shortly");
+  }
+  acceptDelay_ = std::min(kLongestRetry, std::max(kFirstRetry, acceptDelay_ * 2));
+  acceptRetry_.expires_after(acceptDelay_);
+  acceptRetry_.async_wait([this, error](boost::system::error_code waited) {
+    if (waited || stopping_ || !acceptor_.is_open()) {
+      return;
+    }
+    if (!restoreReserve()) {
+      backOff(error);  // still out of descriptors
+      return;
+    }
+    accept();
+  });
+}
+
+void HttpServer::accepted(tcp::socket socket) {
+  boost::system::error_code error;
+  const auto peer = socket.remote_endpoint(error);
+  if (error) {
+    return;  // gone already
+  }
+  const std::string client = peer.address().to_string();
+  int refusal = 0;
+  {
+    std::lock_guard lock(sessionsMutex_);
+    std::size_t& fromClient = connectionsPerClient_[client];
+    if (connections_ >= options_.maxConnections) {
+      refusal = 503;
+    } else if (fromClient >= options_.maxConnectionsPerClient) {
+      refusal = 429;
+    } else {
+      ++fromClient;
+      ++connections_;
+    }
+    if (fromClient == 0) {
+      connectionsPerClient_.erase(client);
+    }
+  }
+  if (refusal == 503) {
+    turnAway(std::move(socket), client, refusal,
+             "The service has as many connections as it can take; try again shortly.");
+    return;
+  }
+  if (refusal == 429) {
+    turnAway(std::move(socket), client, refusal,
+             "Too many connections from your address at once; close some and try again.");
+    return;
+  }
+  socket.set_option(tcp::no_delay(true), error);
+  std::make_shared<HttpSession>(std::move(socket), client, context_)->start();
+}
+
+void HttpServer::turnAway(tcp::socket socket, const std::string& client, int status,
+                          const std::string& message) {
+  const ApiReply reply = ApiReply::error(status, message);
+  auto response = std::make_shared<Response>(makeResponse(reply, 11, false));
+  log_.request({client, "-", "-", status, response->body().size(), std::chrono::microseconds(0),
+                reply.cause});
+  auto connection = std::make_shared<tcp::socket>(std::move(socket));
+  boost::beast::http::async_write(*connection, *response,
+                                  [connection, response](boost::system::error_code, std::size_t) {
+                                    boost::system::error_code ignored;
+                                    connection->shutdown(tcp::socket::shutdown_both, ignored);
+                                    connection->close(ignored);
+                                  });
 }
 
 std::vector<std::shared_ptr<HttpSession>> HttpServer::openSessions() {
   std::vector<std::shared_ptr<HttpSession>> open;
   std::lock_guard lock(sessionsMutex_);
-  for (auto& [key, weak] : sessions_) {
-    if (auto session = weak.lock()) {
+  for (auto& [key, entry] : sessions_) {
+    if (auto session = entry.session.lock()) {
       open.push_back(std::move(session));
     }
   }
@@ -93,12 +235,20 @@ std::vector<std::shared_ptr<HttpSession>> HttpServer::openSessions() {
 
 void HttpServer::opened(const std::shared_ptr<HttpSession>& session) {
   std::lock_guard lock(sessionsMutex_);
-  sessions_[session.get()] = session;
+  sessions_[session.get()] = {session, session->client()};
 }
 
 void HttpServer::closed(const void* session) {
   std::lock_guard lock(sessionsMutex_);
-  sessions_.erase(session);
+  const auto found = sessions_.find(session);
+  if (found != sessions_.end()) {
+    const auto client = connectionsPerClient_.find(found->second.client);
+    if (client != connectionsPerClient_.end() && --client->second == 0) {
+      connectionsPerClient_.erase(client);
+    }
+    --connections_;
+    sessions_.erase(found);
+  }
   if (stopping_ && sessions_.empty() && graceTimer_) {
     // The last connection is done: no need to wait out the grace period.
     asio::post(acceptor_.get_executor(), [timer = graceTimer_] { timer->cancel(); });
@@ -126,6 +276,7 @@ void HttpServer::stop() {
     }
     boost::system::error_code ignored;
     acceptor_.close(ignored);
+    acceptRetry_.cancel();
     {
       std::lock_guard lock(sessionsMutex_);
       if (!sessions_.empty()) {

@@ -7,8 +7,25 @@ namespace vantory::service {
 namespace beast = boost::beast;
 namespace http = boost::beast::http;
 
-HttpSession::HttpSession(boost::asio::ip::tcp::socket socket, SessionContext& context)
-    : stream_(std::move(socket)), context_(context) {}
+Response makeResponse(const ApiReply& reply, unsigned version, bool keepAlive) {
+  Response response(static_cast<http::status>(reply.status), version);
+  response.set(http::field::server, "vantory-server");
+  response.set(http::field::content_type, "application/json");
+  if (!reply.allow.empty()) {
+    response.set(http::field::allow, reply.allow);
+  }
+  if (reply.status == 503) {
+    response.set(http::field::retry_after, "1");
+  }
+  response.body() = reply.serializedBody();
+  response.keep_alive(keepAlive);
+  response.prepare_payload();
+  return response;
+}
+
+HttpSession::HttpSession(boost::asio::ip::tcp::socket socket, std::string client,
+                         SessionContext& context)
+    : stream_(std::move(socket)), client_(std::move(client)), context_(context) {}
 
 HttpSession::~HttpSession() { context_.closed(this); }
 
@@ -75,51 +92,53 @@ void HttpSession::onRead(beast::error_code error, std::size_t /*bytes*/) {
   }
 
   busy_ = true;
+  // The last-resort catch of this connection: nothing a client sends may
+  // end the service.
+  try {
+    answer();
+  } catch (const std::exception& error) {
+    context_.log.message(LogLevel::error, std::string("a request failed: ") + error.what());
+    refuse(http::status::internal_server_error,
+           "The service could not complete the request; try again shortly.");
+  }
+}
+
+void HttpSession::answer() {
   http::request<http::string_body> request = parser_->release();
   const ApiRequest apiRequest{std::string(request.method_string()), std::string(request.target()),
                               std::move(request.body())};
   const ApiReply reply = context_.handler.handle(apiRequest);
-
-  auto response =
-      std::make_shared<Response>(static_cast<http::status>(reply.status), request.version());
-  response->set(http::field::server, "vantory-server");
-  response->set(http::field::content_type, "application/json");
-  if (!reply.allow.empty()) {
-    response->set(http::field::allow, reply.allow);
-  }
-  response->body() = reply.serializedBody();
   const bool keepAlive = request.keep_alive() && !context_.stopping;
-  response->keep_alive(keepAlive);
-  response->prepare_payload();
-
-  const std::string_view target = apiRequest.target;
-  logRequest(apiRequest.method, target.substr(0, target.find('?')), reply.status);
+  auto response = std::make_shared<Response>(makeResponse(reply, request.version(), keepAlive));
+  logRequest(apiRequest.method, apiRequest.target, reply, response->body().size());
   send(response, keepAlive);
 }
 
 void HttpSession::refuse(http::status status, const std::string& message) {
   busy_ = true;
-  auto response = std::make_shared<Response>(status, 11);
-  response->set(http::field::server, "vantory-server");
-  response->set(http::field::content_type, "application/json");
-  response->body() = ApiReply::error(static_cast<int>(status), message).serializedBody();
-  response->keep_alive(false);
-  response->prepare_payload();
+  const ApiReply reply = ApiReply::error(static_cast<int>(status), message);
+  auto response = std::make_shared<Response>(makeResponse(reply, 11, false));
   std::string method = "-";
-  std::string path = "-";
+  std::string target = "-";
   if (parser_ && parser_->is_header_done()) {
     method = std::string(parser_->get().method_string());
-    const std::string_view target = parser_->get().target();
-    path = std::string(target.substr(0, target.find('?')));
+    target = std::string(parser_->get().target());
   }
-  logRequest(method, path, static_cast<int>(status));
+  logRequest(method, target, reply, response->body().size());
   send(response, false);
 }
 
-void HttpSession::logRequest(std::string_view method, std::string_view path, int status) const {
+void HttpSession::logRequest(std::string_view method, std::string_view target,
+                             const ApiReply& reply, std::size_t bytes) const {
   const auto elapsed = std::chrono::steady_clock::now() - started_;
-  context_.log.request(method, path, status,
-                       std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count());
+  context_.log.request({client_, method, target, reply.status, bytes,
+                        std::chrono::duration_cast<std::chrono::microseconds>(elapsed),
+                        reply.cause});
+  if (reply.status >= 500) {
+    // The cause is never sent; it is what the operator needs.
+    context_.log.message(LogLevel::error, "a request from " + client_ + " failed with " +
+                                              std::to_string(reply.status) + ": " + reply.cause);
+  }
 }
 
 void HttpSession::send(const std::shared_ptr<Response>& response, bool keepAlive) {

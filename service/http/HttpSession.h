@@ -24,10 +24,14 @@ struct SessionContext {
   const AccessLog& log;
   std::chrono::milliseconds timeout;  // for each read and write, and while idle
   std::atomic<bool>& stopping;
-  // The registry of live sessions, for shutdown.
+  // The registry of live sessions, for shutdown and the connection caps.
   std::function<void(const std::shared_ptr<HttpSession>& session)> opened;
   std::function<void(const void* session)> closed;
 };
+
+// The HTTP response for a handler's reply.
+using Response = boost::beast::http::response<boost::beast::http::string_body>;
+Response makeResponse(const ApiReply& reply, unsigned version, bool keepAlive);
 
 // One client connection: reads requests (HTTP/1.1, keep-alive), hands each
 // to the request handler, writes the reply. It only reads, writes, times out
@@ -37,21 +41,24 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   static constexpr std::uint32_t kHeaderLimit = 8 * 1024;
   static constexpr std::uint64_t kBodyLimit = 64 * 1024;
 
-  HttpSession(boost::asio::ip::tcp::socket socket, SessionContext& context);
+  HttpSession(boost::asio::ip::tcp::socket socket, std::string client, SessionContext& context);
   ~HttpSession();
 
   void start();
+  // The peer's address, as text.
+  const std::string& client() const { return client_; }
   // For shutdown: closes the connection if no request is under way.
   void closeIfIdle();
   void closeNow();
 
  private:
-  using Response = boost::beast::http::response<boost::beast::http::string_body>;
-
   void readRequest();
   void onRead(boost::beast::error_code error, std::size_t bytes);
+  // Answers the request just read.
+  void answer();
   void refuse(boost::beast::http::status status, const std::string& message);
-  void logRequest(std::string_view method, std::string_view path, int status) const;
+  void logRequest(std::string_view method, std::string_view target, const ApiReply& reply,
+                  std::size_t bytes) const;
   void send(const std::shared_ptr<Response>& response, bool keepAlive);
   void onWrite(bool keepAlive, boost::beast::error_code error, std::size_t bytes);
   // Stops sending, then reads what the client still sends for a moment, so
@@ -62,6 +69,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   boost::beast::tcp_stream stream_;
   boost::beast::flat_buffer buffer_;
   std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
+  std::string client_;
   SessionContext& context_;
   std::chrono::steady_clock::time_point started_;
   bool busy_ = false;

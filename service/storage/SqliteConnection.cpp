@@ -2,14 +2,42 @@
 
 #include <sqlite3.h>
 
-#include <stdexcept>
+#include "storage/StorageError.h"
 
 namespace vantory::service {
 
 namespace {
-[[noreturn]] void fail(sqlite3* db, const std::string& what) {
-  throw std::runtime_error(what + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory"));
+
+StorageError::Kind kindOf(int code) {
+  switch (code & 0xFF) {
+    case SQLITE_FULL:
+      return StorageError::Kind::full;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+      return StorageError::Kind::unreadable;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+      return StorageError::Kind::readOnly;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return StorageError::Kind::busy;
+    default:
+      return StorageError::Kind::failed;
+  }
 }
+
+// What went wrong, with SQLite's own words and code and the file's name.
+[[noreturn]] void fail(sqlite3* db, const std::string& what) {
+  const int code = db != nullptr ? sqlite3_extended_errcode(db) : SQLITE_NOMEM;
+  const char* file = db != nullptr ? sqlite3_db_filename(db, "main") : nullptr;
+  throw StorageError(kindOf(code), what + ": " +
+                                       (db != nullptr ? sqlite3_errmsg(db) : "out of memory") +
+                                       " (SQLite code " + std::to_string(code) + ", " +
+                                       (file != nullptr ? file : "?") + ")");
+}
+
 }  // namespace
 
 SqliteConnection::Statement::~Statement() {
@@ -59,11 +87,13 @@ SqliteConnection::SqliteConnection(const std::filesystem::path& path, bool readO
   const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
                     SQLITE_OPEN_NOMUTEX;
   if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    const int code = db_ != nullptr ? sqlite3_extended_errcode(db_) : SQLITE_NOMEM;
     const std::string message = "cannot open the database " + path.string() + ": " +
-                                (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+                                (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory") +
+                                " (SQLite code " + std::to_string(code) + ")";
     sqlite3_close(db_);
     db_ = nullptr;
-    throw std::runtime_error(message);
+    throw StorageError(kindOf(code), message);
   }
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, 5000);
@@ -77,11 +107,14 @@ SqliteConnection::~SqliteConnection() {
 }
 
 void SqliteConnection::exec(const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    const std::string message = error != nullptr ? error : "unknown error";
-    sqlite3_free(error);
-    throw std::runtime_error("database: " + message);
+  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    fail(db_, "running \"" + sql.substr(0, sql.find_first_of("\n;")) + "\"");
+  }
+}
+
+void SqliteConnection::rollbackQuietly() noexcept {
+  if (sqlite3_get_autocommit(db_) == 0) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
 }
 

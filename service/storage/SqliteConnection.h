@@ -40,6 +40,9 @@ class SqliteConnection {
   SqliteConnection& operator=(const SqliteConnection&) = delete;
 
   void exec(const std::string& sql);
+  // Ends a failed transaction without throwing, so the failure that led here
+  // is the one reported (SQLite may already have rolled back by itself).
+  void rollbackQuietly() noexcept;
   Statement prepare(const char* sql);
   std::int64_t lastInsertRowid() const;
 

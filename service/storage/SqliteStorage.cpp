@@ -2,6 +2,7 @@
 
 #include "Utf8.h"
 #include "storage/Schema.h"
+#include "storage/StorageError.h"
 
 namespace vantory::service {
 
@@ -66,12 +67,36 @@ SqliteStorage::SqliteStorage(const std::filesystem::path& file, Sync sync) : fil
   writer_->exec("PRAGMA journal_mode=WAL");
   writer_->exec(sync == Sync::full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
   writer_->exec("PRAGMA foreign_keys=ON");
+  checkIntegrity();
   migrate();
+  watcher_ = std::make_unique<SqliteConnection>(file, true);
+}
+
+void SqliteStorage::checkIntegrity() {
+  // A damaged file is refused at start, not discovered by a request later.
+  auto statement = writer_->prepare("PRAGMA quick_check(1)");
+  const std::string verdict = statement.step() ? statement.columnText(0) : "no answer";
+  if (verdict != "ok") {
+    throw StorageError(StorageError::Kind::unreadable,
+                       "the database " + file_.string() + " is damaged: " + verdict);
+  }
+}
+
+std::uint64_t SqliteStorage::dataVersion() {
+  // The watcher's data_version changes with every commit of any other
+  // connection: this server's writer, or another process on the same file.
+  std::lock_guard lock(watcherMutex_);
+  auto statement = watcher_->prepare("PRAGMA data_version");
+  return statement.step() ? static_cast<std::uint64_t>(statement.columnInt64(0)) : 0;
 }
 
 SqliteStorage::~SqliteStorage() {
   std::lock_guard readers(readersMutex_);
   idleReaders_.clear();
+  {
+    std::lock_guard watcher(watcherMutex_);
+    watcher_.reset();
+  }
   std::lock_guard writer(writerMutex_);
   writer_.reset();  // the last connection to close checkpoints the WAL
 }
@@ -102,7 +127,7 @@ void SqliteStorage::migrate() {
       writer_->exec("PRAGMA user_version=" + std::to_string(script.version));
       writer_->exec("COMMIT");
     } catch (...) {
-      writer_->exec("ROLLBACK");
+      writer_->rollbackQuietly();
       throw;
     }
   }
@@ -138,7 +163,7 @@ auto SqliteStorage::read(Work&& work) {
     db.prepare("COMMIT").step();
     return result;
   } catch (...) {
-    db.exec("ROLLBACK");
+    db.rollbackQuietly();
     throw;
   }
 }
@@ -152,7 +177,7 @@ auto SqliteStorage::write(Work&& work) {
     writer_->prepare("COMMIT").step();
     return result;
   } catch (...) {
-    writer_->exec("ROLLBACK");
+    writer_->rollbackQuietly();
     throw;
   }
 }
@@ -170,15 +195,13 @@ std::vector<StoreRow> SqliteStorage::listStores() {
 }
 
 std::int64_t SqliteStorage::addStore(const std::string& name, const std::string& createdBy) {
-  const std::int64_t id = write([&](SqliteConnection& db) {
+  return write([&](SqliteConnection& db) {
     db.prepare("INSERT INTO stores (name, created_by) VALUES (?1, ?2)")
         .bind(1, name)
         .bind(2, createdBy)
         .step();
     return db.lastInsertRowid();
   });
-  ++storesVersion_;
-  return id;
 }
 
 std::optional<std::vector<ItemRow>> SqliteStorage::listItems(std::int64_t storeId) {
@@ -314,7 +337,7 @@ std::vector<ItemRow> SqliteStorage::search(const std::string& text) {
                                      " WHERE instr(lower(i.name), lower(?1)) > 0"
                                      " OR instr(lower(i.description), lower(?1)) > 0" +
                                      order;
-  const bool useIndex = characterCount(text) >= 3;
+  const bool useIndex = Utf8::characterCount(text) >= 3;
   return read([&](SqliteConnection& db) {
     auto statement = db.prepare(useIndex ? indexed.c_str() : scanned.c_str());
     statement.bind(1, useIndex ? ftsPhrase(text) : text);

@@ -15,7 +15,9 @@ namespace vantory::service {
 // The embedded default: one SQLite file in WAL mode. One writer at a time
 // (a connection behind a mutex), readers in parallel on connections of their
 // own. Acknowledged writes survive a crash of the process; with Sync::full
-// they also survive a power loss.
+// they also survive a power loss. Several servers may share one file: each
+// sees the others' commits in dataVersion(). A damaged file is refused at
+// start; failures are raised as StorageError.
 class SqliteStorage : public Storage {
  public:
   enum class Sync { normal, full };
@@ -45,13 +47,14 @@ class SqliteStorage : public Storage {
   std::optional<std::vector<QuantityRow>> listInterests(std::int64_t itemId) override;
   std::optional<std::vector<QuantityRow>> listPurchases(std::int64_t itemId) override;
   std::vector<ItemRow> search(const std::string& text) override;
-  std::uint64_t storesVersion() const override { return storesVersion_.load(); }
+  std::uint64_t dataVersion() override;
 
   int schemaVersion() const { return schemaVersion_; }
 
  private:
   class ReaderLease;
 
+  void checkIntegrity();
   void migrate();
   std::unique_ptr<SqliteConnection> borrowReader();
   void returnReader(std::unique_ptr<SqliteConnection> reader);
@@ -69,7 +72,8 @@ class SqliteStorage : public Storage {
   std::unique_ptr<SqliteConnection> writer_;
   std::mutex readersMutex_;
   std::vector<std::unique_ptr<SqliteConnection>> idleReaders_;
-  std::atomic<std::uint64_t> storesVersion_{1};
+  std::mutex watcherMutex_;
+  std::unique_ptr<SqliteConnection> watcher_;  // reads data_version only
   int schemaVersion_ = 0;
 };
 

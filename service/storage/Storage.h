@@ -33,7 +33,7 @@ struct QuantityRow {
 
 // Where the shared data lives. Every call is safe from any thread. Calls on
 // an unknown store or item give nothing (std::nullopt or false) and change
-// nothing.
+// nothing. A failure of the storage itself raises StorageError.
 class Storage {
  public:
   virtual ~Storage() = default;
@@ -62,8 +62,10 @@ class Storage {
   // character is literal. Ordered by store name, then store, then deal.
   virtual std::vector<ItemRow> search(const std::string& text) = 0;
 
-  // Changes every time a store is added (lets callers cache the store list).
-  virtual std::uint64_t storesVersion() const = 0;
+  // A value that changes whenever anything is committed, by this server or
+  // another one sharing the storage. Cheap to read; read it before the data
+  // it guards, and a reply cached under it is never stale.
+  virtual std::uint64_t dataVersion() = 0;
 };
 
 }  // namespace vantory::service

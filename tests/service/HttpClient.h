@@ -22,8 +22,16 @@ class HttpClient {
     std::string body;
   };
 
-  explicit HttpClient(int port) {
+  // From `from` (another loopback address such as "127.0.0.2", for a second
+  // client) when given.
+  explicit HttpClient(int port, const std::string& from = "") {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (!from.empty()) {
+      sockaddr_in source{};
+      source.sin_family = AF_INET;
+      ::inet_pton(AF_INET, from.c_str(), &source.sin_addr);
+      ::bind(fd_, reinterpret_cast<sockaddr*>(&source), sizeof source);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));

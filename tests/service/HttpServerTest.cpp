@@ -5,9 +5,10 @@
 #include "HttpClient.h"
 #include "ServiceFixture.h"
 #include "http/HttpServer.h"
-#include "support/ServerProcess.h"
+#include "support/HostileInputs.h"
 
 using namespace vantory::service;
+using nlohmann::json;
 using testsupport::HttpClient;
 
 namespace {
@@ -54,6 +55,37 @@ TEST_F(HttpServerTest, OneConnectionServesSeveralRequests) {
   auto missing = client.request("GET", "/kelvane/qx/getItemById.php?item_id=3");
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->status, 404);
+}
+
+// Everything the service holds, as its replies show it.
+std::string everything(HttpClient& client) {
+  std::string all;
+  for (const char* target :
+       {"/kelvane/qx/getListOfStores.php?", "/kelvane/qx/getListOfItems.php?store_id=1",
+        "/kelvane/qx/getInterested.php?item_id=1", "/kelvane/qx/getBought.php?item_id=1"}) {
+    const auto reply = client.request("GET", target);
+    all += reply ? reply->body : "(no reply)";
+  }
+  return all;
+}
+
+TEST_F(HttpServerTest, HostileRequestsGetAJsonRefusalStoreNothingAndTheServerGoesOn) {
+  add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
+  add("addItem.php",
+      R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  HttpClient reader(port_);
+  const std::string before = everything(reader);
+  for (const auto& [name, method, target, body] : testsupport::HostileInputs::refusedRequests()) {
+    HttpClient client(port_);
+    const auto reply = client.request(method, target, body);
+    ASSERT_TRUE(reply) << name << ": no reply";
+    EXPECT_GE(reply->status, 400) << name;
+    EXPECT_LT(reply->status, 500) << name << ": " << reply->body;
+    const json parsed = json::parse(reply->body, nullptr, false);
+    ASSERT_TRUE(parsed.is_object() && parsed.contains("error")) << name << ": " << reply->body;
+    EXPECT_TRUE(parsed["error"].is_string()) << name;
+  }
+  EXPECT_EQ(everything(reader), before) << "nothing was stored or changed";
 }
 
 TEST_F(HttpServerTest, ABodyOverTheLimitGets413AndNothingIsStored) {
@@ -113,49 +145,6 @@ TEST_F(HttpServerTest, ConcurrentInterestsAddUpExactly) {
   EXPECT_EQ(item["interested"], std::to_string(expected));
   EXPECT_EQ(replyOf(get("getInterested.php", "item_id=1"))["Interested"].size(),
             static_cast<std::size_t>(kClients * kEach));
-}
-
-TEST(ServerProcess, AnAcknowledgedWriteSurvivesAKillAndTheServerStopsCleanly) {
-  const auto directory =
-      std::filesystem::temp_directory_path() / ("vantory-durable-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(directory);
-  std::filesystem::create_directories(directory);
-  const auto database = directory / "shared.db";
-  {
-    testsupport::ServerProcess server(database);
-    ASSERT_TRUE(server.start()) << server.readyLine();
-    EXPECT_NE(server.readyLine().find(database.string()), std::string::npos);
-    HttpClient client(server.port());
-    auto added = client.request("POST", "/kelvane/qx/addStore.php",
-                                R"(store={"name":"Kept","created":"Ann"})");
-    ASSERT_TRUE(added);
-    ASSERT_EQ(added->status, 200);
-    server.kill();
-  }
-  testsupport::ServerProcess restarted(database);
-  ASSERT_TRUE(restarted.start());
-  HttpClient client(restarted.port());
-  auto stores = client.request("GET", "/kelvane/qx/getListOfStores.php?");
-  ASSERT_TRUE(stores);
-  EXPECT_EQ(nlohmann::json::parse(stores->body)["Stores"][0]["name"], "Kept");
-  EXPECT_EQ(restarted.stop(), 0) << "SIGTERM ends the server cleanly";
-  std::filesystem::remove_all(directory);
-}
-
-TEST(ServerProcess, HelpListsEveryOption) {
-  const std::string command = testsupport::serverBinary().string() + " --help";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    output += buffer;
-  }
-  EXPECT_EQ(::pclose(pipe), 0);
-  for (const char* option :
-       {"--listen", "--database", "--threads", "--log-level", "--sync", "--timeout"}) {
-    EXPECT_NE(output.find(option), std::string::npos) << option;
-  }
 }
 
 }  // namespace

