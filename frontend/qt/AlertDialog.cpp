@@ -1,6 +1,7 @@
 #include "AlertDialog.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -49,10 +50,11 @@ AlertDialog::AlertDialog(std::shared_ptr<platform::AlertController> alert, QWidg
   }
 
   for (const auto& field : alert_->textFields()) {
-    auto* edit = new QLineEdit(this);
-    edit->setPlaceholderText(QtStyle::text(field->placeholder()));
+    auto* edit = new PlaceholderLineEdit(this);
+    QtStyle::placeholder(*field, *edit);
     edit->setText(QtStyle::text(field->text()));
     edit->setAlignment(QtStyle::alignment(field->textAlignment()));
+    edit->setStyleSheet(QtStyle::fieldStyle(field->layer()));
     edit->setInputMethodHints(hintsFor(*field));
     platform::TextField* model = field.get();
     connect(edit, &QLineEdit::textEdited, this,
@@ -66,27 +68,27 @@ AlertDialog::AlertDialog(std::shared_ptr<platform::AlertController> alert, QWidg
     auto* button = new QPushButton(QtStyle::text(action->title()), this);
     button->setAutoDefault(false);
     std::weak_ptr<platform::AlertAction> weakAction = action;
-    connect(button, &QPushButton::clicked, this, [this, weakAction] {
-      if (auto tapped = weakAction.lock()) {
-        alert_->tapAction(tapped);
-      }
-    });
+    connect(button, &QPushButton::clicked, this, [this, weakAction] { tap(weakAction.lock()); });
     buttons->addWidget(button);
   }
   layout->addLayout(buttons);
 }
 
-void AlertDialog::reject() {
-  const auto& actions = alert_->actions();
-  for (const auto& action : actions) {
-    if (action->title() == "Cancel") {
-      alert_->tapAction(action);
-      return;
-    }
-  }
-  if (actions.size() == 1) {
-    alert_->tapAction(actions.front());
+void AlertDialog::tap(const std::shared_ptr<platform::AlertAction>& action) {
+  if (action && alert_->presentingViewController() != nullptr) {
+    alert_->tapAction(action);  // once: a dismissed alert takes no second tap
   }
 }
+
+void AlertDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    tap(alert_->preferredAction());
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void AlertDialog::reject() { tap(alert_->cancelAction()); }
 
 }  // namespace vantory::qt

@@ -1,5 +1,6 @@
 #include "AppLauncher.h"
 
+#include "app/Settings.h"
 #include "app/VantoryApplication.h"
 #include "net/ServerApi.h"
 #include "platform/UserDefaults.h"
@@ -24,14 +25,7 @@ AppLauncher::AppLauncher(const AppSettings& settings) : delegate_(std::make_shar
     platform::Bundle::setResourceDirectory(*settings.resources);
   }
   // The service: --service, else the stored "ServiceHost", else this machine.
-  service_ = std::string(ServerApi::defaultBaseAddress);
-  if (settings.service) {
-    service_ = *settings.service;
-  } else if (const auto stored =
-                 platform::UserDefaults::standardUserDefaults().objectForKey("ServiceHost");
-             stored && stored->is_string()) {
-    service_ = stored->get<std::string>();
-  }
+  service_ = Settings::startupServiceAddress(settings.service);
   ServerApi::setBaseAddress(service_);
 
   VantoryApplication::main(delegate_, {});

@@ -55,21 +55,31 @@ void CellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->fontMetrics().elidedText(index.data(TableModel::DetailRole).toString(),
                                           Qt::ElideRight, bottom.width()));
   } else {
+    // A long text ends in "…" (the whole of it is the row's tooltip); a
+    // detail keeps its room on the right.
     painter->setFont(font);
+    const QString detail = style == QLatin1String("detail")
+                               ? index.data(TableModel::DetailRole).toString()
+                               : QString();
+    const int detailWidth =
+        detail.isEmpty() ? 0 : painter->fontMetrics().horizontalAdvance(detail) + 12;
     painter->setPen(QColor(40, 30, 20));
-    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, index.data().toString());
-    if (style == QLatin1String("detail")) {
+    painter->drawText(text.adjusted(0, 0, -detailWidth, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                      painter->fontMetrics().elidedText(index.data().toString(), Qt::ElideRight,
+                                                        text.width() - detailWidth));
+    if (!detail.isEmpty()) {
       painter->setPen(QColor(120, 110, 100));
-      painter->drawText(text, Qt::AlignRight | Qt::AlignVCenter,
-                        index.data(TableModel::DetailRole).toString());
+      painter->drawText(text, Qt::AlignRight | Qt::AlignVCenter, detail);
     }
   }
   painter->restore();
 }
 
 QSize CellDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-  // Asks only for the height: no cell is built just to measure it.
-  return {option.rect.width(), static_cast<int>(index.data(TableModel::HeightRole).toDouble())};
+  // Asks only for the height: no cell is built just to measure it. Rows take
+  // the list's width, whatever it is, so no width is asked for.
+  (void)option;
+  return {0, static_cast<int>(index.data(TableModel::HeightRole).toDouble())};
 }
 
 }  // namespace vantory::qt

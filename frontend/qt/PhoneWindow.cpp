@@ -1,58 +1,70 @@
 #include "PhoneWindow.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
-#include "frontend/qt/QtStyle.h"
+#include "platform/UserDefaults.h"
 
 namespace vantory::qt {
 
 namespace {
-QString barButtonStyle(const QColor& tint) {
-  return QStringLiteral(
-             "QPushButton { border: none; color: %1; font-weight: bold; padding: 4px 6px; }")
-      .arg(tint.name());
+
+constexpr char kGeometryKey[] = "WindowGeometry";
+constexpr QSize kPhoneSize{390, 780};
+// The smallest size at which every screen (the deal with its seven labels,
+// two buttons and a table) still shows all it holds.
+constexpr QSize kMinimumSize{340, 600};
+// Room for the frame and title bar a window manager puts around the window.
+constexpr QSize kFrameAllowance{16, 48};
+
+QRect available(const QWidget& widget) {
+  const QScreen* screen =
+      widget.screen() != nullptr ? widget.screen() : QApplication::primaryScreen();
+  return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
+
 }  // namespace
 
 PhoneWindow::PhoneWindow(QWidget* parent)
     : QWidget(parent),
-      bar_(new QWidget(this)),
-      title_(new QLabel(bar_)),
-      back_(new QPushButton(QStringLiteral("\u2039 Back"), bar_)),
-      leftItems_(new QHBoxLayout()),
-      rightItems_(new QHBoxLayout()) {
+      menu_(new QMenuBar(this)),
+      bar_(new NavigationBarWidget(this)),
+      veil_(new QWidget(this)) {
   setWindowTitle(QStringLiteral("Vantory"));
-  resize(390, 780);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-
-  bar_->setObjectName(QStringLiteral("navigationBar"));
-  bar_->setFixedHeight(48);
-  bar_->setAutoFillBackground(true);
-  QPalette palette = bar_->palette();
-  palette.setColor(QPalette::Window, QColor(250, 247, 242));
-  bar_->setPalette(palette);
-  auto* barLayout = new QHBoxLayout(bar_);
-  barLayout->setContentsMargins(6, 0, 6, 0);
-  back_->setObjectName(QStringLiteral("backButton"));
-  connect(back_, &QPushButton::clicked, this, [this] {
-    if (backAction_) {
-      backAction_();
-    }
-  });
-  title_->setObjectName(QStringLiteral("title"));
-  title_->setAlignment(Qt::AlignCenter);
-  QFont titleFont = title_->font();
-  titleFont.setBold(true);
-  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.2);
-  title_->setFont(titleFont);
-  barLayout->addWidget(back_);
-  barLayout->addLayout(leftItems_);
-  barLayout->addWidget(title_, 1);
-  barLayout->addLayout(rightItems_);
+  layout->setMenuBar(menu_);
   layout->addWidget(bar_);
   bar_->hide();
+
+  QMenu* app = menu_->addMenu(QStringLiteral("&Vantory"));
+  app->addAction(QStringLiteral("&Settings\u2026"), this, [this] {
+    if (settingsAction_) {
+      settingsAction_();
+    }
+  });
+  app->addSeparator();
+  app->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, this, [this] { close(); });
+
+  veil_->setObjectName(QStringLiteral("veil"));
+  veil_->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 110);"));
+  veil_->hide();
+
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::ALT | Qt::Key_Left)}) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { bar_->goBack(); });
+  }
+  for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_R), QKeySequence(Qt::Key_F5)}) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { bar_->refresh(); });
+  }
+  restoreGeometry();
 }
 
 void PhoneWindow::showScreen(QWidget* screen) {
@@ -66,66 +78,71 @@ void PhoneWindow::showScreen(QWidget* screen) {
   screen_->setParent(this);
   layout->addWidget(screen_, 1);
   screen_->show();
+  veil_->raise();
 }
 
-void PhoneWindow::showBar(const platform::NavigationItem& item, const platform::NavigationBar& bar,
-                          bool canGoBack, const std::function<void()>& back) {
-  bar_->show();
-  backAction_ = back;
-  back_->setVisible(canGoBack);
-  const QColor tint = QtStyle::color(bar.tintColor(), QColor(0, 122, 255));
-  back_->setStyleSheet(barButtonStyle(tint));
-  title_->setText(QtStyle::text(item.title()));
-  QPalette palette = title_->palette();
-  palette.setColor(QPalette::WindowText,
-                   QtStyle::color(bar.titleTextAttributes().foregroundColor, Qt::black));
-  title_->setPalette(palette);
-  setButtons(item, tint);
+void PhoneWindow::setDimmed(bool dimmed) {
+  veil_->setGeometry(rect());
+  veil_->setVisible(dimmed);
+  veil_->raise();
 }
 
-void PhoneWindow::hideBar() {
-  bar_->hide();
-  backAction_ = nullptr;
-}
+bool PhoneWindow::isDimmed() const { return veil_->isVisible(); }
 
-void PhoneWindow::setButtons(const platform::NavigationItem& item, const QColor& tint) {
-  std::vector<const platform::BarButtonItem*> items;
-  for (const auto& left : item.leftBarButtonItems()) {
-    items.push_back(left.get());
-  }
-  for (const auto& right : item.rightBarButtonItems()) {
-    items.push_back(right.get());
-  }
-  if (items == shownItems_ && tint == shownTint_) {
-    return;  // unchanged: keep the widgets
-  }
-  for (QPushButton* button : buttons_) {
-    button->deleteLater();
-  }
-  buttons_.clear();
-  shownItems_ = items;
-  shownTint_ = tint;
-  const auto add = [this, &tint](const std::shared_ptr<platform::BarButtonItem>& model,
-                                 QHBoxLayout* into, bool atFront) {
-    auto* button = new QPushButton(QtStyle::text(model->title()), bar_);
-    button->setObjectName(QtStyle::text(model->title()));
-    button->setStyleSheet(barButtonStyle(tint));
-    std::weak_ptr<platform::BarButtonItem> weak = model;
-    connect(button, &QPushButton::clicked, this, [weak] {
-      if (auto item = weak.lock()) {
-        item->tap();
+void PhoneWindow::keyPressEvent(QKeyEvent* event) {
+  const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  // Return in a field gives up its focus (the field's own reply); only once no
+  // field has focus does it press the form's default button.
+  if (returnKey && screen_ != nullptr &&
+      qobject_cast<QLineEdit*>(QApplication::focusWidget()) == nullptr) {
+    for (auto* button : screen_->findChildren<QPushButton*>()) {
+      if (button->isDefault() && button->isVisible()) {
+        button->click();
+        event->accept();
+        return;
       }
-    });
-    atFront ? into->insertWidget(0, button) : into->addWidget(button);
-    buttons_.push_back(button);
-  };
-  for (const auto& left : item.leftBarButtonItems()) {
-    add(left, leftItems_, false);
+    }
   }
-  // The first right item sits at the outer edge.
-  for (const auto& right : item.rightBarButtonItems()) {
-    add(right, rightItems_, true);
+  QWidget::keyPressEvent(event);
+}
+
+void PhoneWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  veil_->setGeometry(rect());
+}
+
+void PhoneWindow::closeEvent(QCloseEvent* event) {
+  saveGeometry();
+  QWidget::closeEvent(event);
+}
+
+void PhoneWindow::restoreGeometry() {
+  const QRect all = available(*this);
+  const QRect screen(all.topLeft(), all.size() - kFrameAllowance);
+  setMinimumSize(kMinimumSize.boundedTo(screen.size()));
+  QRect wanted(QPoint(), kPhoneSize.boundedTo(screen.size() * 0.9));
+  wanted.moveCenter(screen.center());
+  const auto stored = platform::UserDefaults::standardUserDefaults().objectForKey(kGeometryKey);
+  if (stored && stored->is_object()) {
+    const auto number = [&stored](const char* key, int fallback) {
+      const auto found = stored->find(key);
+      return found != stored->end() && found->is_number_integer() ? found->get<int>() : fallback;
+    };
+    wanted = QRect(number("x", wanted.x()), number("y", wanted.y()),
+                   number("width", wanted.width()), number("height", wanted.height()));
   }
+  // Whatever was stored, the window fits the screen it opens on now.
+  wanted.setSize(wanted.size().expandedTo(minimumSize()).boundedTo(screen.size()));
+  wanted.moveLeft(std::clamp(wanted.left(), screen.left(), screen.right() - wanted.width() + 1));
+  wanted.moveTop(std::clamp(wanted.top(), screen.top(), screen.bottom() - wanted.height() + 1));
+  resize(wanted.size());
+  move(wanted.topLeft());
+}
+
+void PhoneWindow::saveGeometry() const {
+  platform::UserDefaults::standardUserDefaults().setObject(
+      nlohmann::json{{"x", x()}, {"y", y()}, {"width", width()}, {"height", height()}},
+      kGeometryKey);
 }
 
 }  // namespace vantory::qt

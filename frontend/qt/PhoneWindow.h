@@ -1,20 +1,20 @@
 #pragma once
 
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
+#include <QMenuBar>
 #include <QWidget>
 
-#include <memory>
-#include <vector>
+#include <functional>
 
-#include "platform/toolkit/BarButtonItem.h"
-#include "platform/toolkit/NavigationBar.h"
-#include "platform/toolkit/NavigationItem.h"
+#include "frontend/qt/NavigationBarWidget.h"
 
 namespace vantory::qt {
 
-// A phone-shaped window: a navigation bar over the screen in front.
+// The desktop window around the phone screens: a menu (Settings, Quit), the
+// navigation bar over the screen in front, and a dimming veil while an alert
+// is open. It fits the screen it opens on, keeps a size below which nothing
+// would clip, remembers its size and place in the user defaults, and gives
+// the screens their desktop keys: Escape or Alt+Left goes back, Ctrl+R or F5
+// refreshes, Return presses a form's default button once no field has focus.
 class PhoneWindow : public QWidget {
   Q_OBJECT
 
@@ -25,29 +25,32 @@ class PhoneWindow : public QWidget {
   void showScreen(QWidget* screen);
   QWidget* screen() const { return screen_; }
 
-  // The bar of a screen inside a navigation stack; `back` pops it.
-  void showBar(const platform::NavigationItem& item, const platform::NavigationBar& bar,
-               bool canGoBack, const std::function<void()>& back);
-  void hideBar();
+  NavigationBarWidget& bar() { return *bar_; }
+  QMenuBar* menuBar() const { return menu_; }
 
-  QLabel* titleLabel() const { return title_; }
-  QPushButton* backButton() const { return back_; }
-  // The bar buttons, left ones first, then the right ones from the outer edge.
-  const std::vector<QPushButton*>& barButtons() const { return buttons_; }
+  // The veil over everything while an alert asks for attention.
+  void setDimmed(bool dimmed);
+  bool isDimmed() const;
+
+  // What "Settings…" in the menu opens.
+  void setSettingsAction(std::function<void()> action) { settingsAction_ = std::move(action); }
+
+  // Size and place as last left (within the screen as it is now), else a
+  // phone's proportions fitted to the available screen.
+  void restoreGeometry();
+  void saveGeometry() const;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
-  void setButtons(const platform::NavigationItem& item, const QColor& tint);
-
-  QWidget* bar_;
-  QLabel* title_;
-  QPushButton* back_;
-  QHBoxLayout* leftItems_;
-  QHBoxLayout* rightItems_;
+  QMenuBar* menu_;
+  NavigationBarWidget* bar_;
   QWidget* screen_ = nullptr;
-  std::vector<QPushButton*> buttons_;
-  std::vector<const platform::BarButtonItem*> shownItems_;
-  QColor shownTint_;
-  std::function<void()> backAction_;
+  QWidget* veil_;
+  std::function<void()> settingsAction_;
 };
 
 }  // namespace vantory::qt

@@ -8,8 +8,16 @@ namespace vantory::qt {
 
 QtRenderer::QtRenderer(std::shared_ptr<platform::Window> window) : model_(std::move(window)) {
   platform::ModelObject::setObserver(this);
+  phone_.setSettingsAction([this] { openSettings(); });
   phone_.show();
   scheduleFlush();
+}
+
+SettingsDialog* QtRenderer::openSettings() {
+  auto* dialog = new SettingsDialog(*model_, &phone_);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->open();
+  return dialog;
 }
 
 QtRenderer::~QtRenderer() {
@@ -68,7 +76,7 @@ void QtRenderer::syncStructure() {
   }
   if (navigation != nullptr && screen != nullptr) {
     std::weak_ptr<platform::ViewController> weak = navigation->shared_from_this();
-    phone_.showBar(
+    phone_.bar().showItem(
         screen->navigationItem(), navigation->navigationBar(),
         navigation->viewControllers().size() > 1, [weak] {
           if (auto owner = weak.lock()) {
@@ -76,7 +84,7 @@ void QtRenderer::syncStructure() {
           }
         });
   } else {
-    phone_.hideBar();
+    phone_.bar().hide();
   }
 
   if ((alert_ ? alert_->alert() : nullptr) != alert) {
@@ -90,6 +98,7 @@ void QtRenderer::syncStructure() {
       alert_->open();
     }
   }
+  phone_.setDimmed(alert != nullptr);
 }
 
 }  // namespace vantory::qt

@@ -9,6 +9,7 @@
 #include "frontend/qt/AlertDialog.h"
 #include "frontend/qt/PhoneWindow.h"
 #include "frontend/qt/ScreenView.h"
+#include "frontend/qt/SettingsDialog.h"
 #include "platform/toolkit/ModelObject.h"
 #include "platform/toolkit/Window.h"
 
@@ -30,6 +31,8 @@ class QtRenderer : public QObject, public platform::ModelObserver {
   void flush();
 
   PhoneWindow& window() { return phone_; }
+  // The settings dialog of the window's menu, opened.
+  SettingsDialog* openSettings();
   ScreenView* screen() const { return screen_; }
   AlertDialog* alert() const { return alert_.data(); }
 

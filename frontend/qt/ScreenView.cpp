@@ -7,6 +7,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include "frontend/qt/PlaceholderLineEdit.h"
 #include "frontend/qt/QtStyle.h"
 #include "frontend/qt/SpinnerWidget.h"
 #include "frontend/qt/TableViewWidget.h"
@@ -21,17 +22,9 @@ namespace vantory::qt {
 
 namespace {
 
-QString borderStyle(const platform::LayerStyle& layer) {
-  if (layer.borderWidth <= 0 || !layer.borderColor) {
-    return QStringLiteral("QLineEdit { background: white; padding: 6px; }");
-  }
-  return QStringLiteral(
-             "QLineEdit { background: white; padding: 6px; border: %1px solid %2; "
-             "border-radius: %3px; }")
-      .arg(layer.borderWidth)
-      .arg(QtStyle::color(*layer.borderColor).name())
-      .arg(layer.cornerRadius);
-}
+// How far below the top of the content the turning indicator sits: where a
+// person looks for the list, not at the bottom of the window.
+constexpr int kSpinnerTop = 12;
 
 }  // namespace
 
@@ -45,7 +38,7 @@ ScreenView::ScreenView(platform::ViewController& screen, QWidget* parent)
     QWidget* widget = makeWidget(subview);
     hasTable = hasTable || dynamic_cast<platform::TableView*>(subview.get()) != nullptr;
     if (dynamic_cast<platform::ActivityIndicatorView*>(subview.get()) != nullptr) {
-      layout->addWidget(widget, 0, Qt::AlignHCenter);
+      spinner_ = widget;  // floats over the content, placed on resize
     } else {
       layout->addWidget(widget, dynamic_cast<platform::TableView*>(subview.get()) ? 1 : 0);
     }
@@ -63,7 +56,7 @@ QWidget* ScreenView::makeWidget(const std::shared_ptr<platform::View>& view) {
   if (auto table = std::dynamic_pointer_cast<platform::TableView>(view)) {
     widget = new TableViewWidget(table, this);
   } else if (auto field = std::dynamic_pointer_cast<platform::TextField>(view)) {
-    auto* edit = new QLineEdit(this);
+    auto* edit = new PlaceholderLineEdit(this);
     platform::TextField* model = field.get();
     connect(edit, &QLineEdit::textEdited, this,
             [model](const QString& text) { model->typeText(text.toStdString()); });
@@ -80,6 +73,7 @@ QWidget* ScreenView::makeWidget(const std::shared_ptr<platform::View>& view) {
     auto* push = new QPushButton(this);
     platform::Button* model = button.get();
     connect(push, &QPushButton::clicked, this, [model] { model->tap(); });
+    push->setDefault(model->isDefault());
     push->setStyleSheet(QStringLiteral(
         "QPushButton { background: #996633; color: white; border-radius: 6px; padding: 8px; }"));
     widget = push;
@@ -129,27 +123,16 @@ void ScreenView::apply(const Shown& shown) {
     widget->setText(QtStyle::text(label->text()));
     widget->setFont(QtStyle::font(label->font()));
     widget->setAlignment(QtStyle::alignment(label->textAlignment()));
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, QtStyle::color(label->textColor(), QColor(40, 30, 20)));
-    widget->setPalette(palette);
+    widget->setStyleSheet(QtStyle::textColorStyle(label->textColor(), QColor(40, 30, 20)));
   } else if (auto* field = dynamic_cast<platform::TextField*>(&view)) {
-    auto* edit = static_cast<QLineEdit*>(shown.widget);
+    auto* edit = static_cast<PlaceholderLineEdit*>(shown.widget);
     const QString text = QtStyle::text(field->text());
     if (edit->text() != text) {
       edit->setText(text);  // only when the model differs, so typing keeps its cursor
     }
-    edit->setPlaceholderText(QtStyle::text(field->placeholder()));
+    QtStyle::placeholder(*field, *edit);
     edit->setAlignment(QtStyle::alignment(field->textAlignment()));
-    QPalette palette = edit->palette();
-    if (const auto& styled = field->attributedPlaceholder()) {
-      palette.setColor(QPalette::PlaceholderText,
-                       QtStyle::color(styled->attributes.foregroundColor, Qt::gray));
-      if (styled->attributes.font) {
-        edit->setFont(QtStyle::font(*styled->attributes.font));
-      }
-    }
-    edit->setPalette(palette);
-    edit->setStyleSheet(borderStyle(field->layer()));
+    edit->setStyleSheet(QtStyle::fieldStyle(field->layer()));
     if (!field->isFirstResponder() && edit->hasFocus()) {
       edit->clearFocus();
     }
@@ -162,6 +145,20 @@ void ScreenView::apply(const Shown& shown) {
   } else if (dynamic_cast<platform::TableView*>(&view) != nullptr) {
     static_cast<TableViewWidget*>(shown.widget)->refresh();
   }
+}
+
+void ScreenView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (spinner_ == nullptr) {
+    return;
+  }
+  // Over the top of the list when there is one, else over the content.
+  int top = kSpinnerTop;
+  if (auto* table = findChild<TableViewWidget*>()) {
+    top += table->geometry().top();
+  }
+  spinner_->move((width() - spinner_->width()) / 2, top);
+  spinner_->raise();
 }
 
 void ScreenView::paintEvent(QPaintEvent* /*event*/) {

@@ -11,8 +11,9 @@
 namespace vantory::qt {
 
 // The widgets of one screen, built from its view tree: labels, text views,
-// text fields, buttons, tables and the activity indicator, in layout order,
-// over the screen's background. Typing and taps go back to the model.
+// text fields, buttons and tables in layout order over the screen's
+// background, and the activity indicator floating over the top of the list.
+// Typing and taps go back to the model.
 class ScreenView : public QWidget {
   Q_OBJECT
 
@@ -28,6 +29,7 @@ class ScreenView : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   struct Shown {
@@ -42,6 +44,7 @@ class ScreenView : public QWidget {
   std::shared_ptr<platform::View> root_;
   std::unordered_map<const platform::ModelObject*, Shown> shown_;
   QPixmap background_;
+  QWidget* spinner_ = nullptr;
 };
 
 }  // namespace vantory::qt

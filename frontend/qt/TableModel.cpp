@@ -147,6 +147,18 @@ QVariant TableModel::cellData(std::size_t entry, int role) const {
       return tagged ? QtStyle::text(labelText(cell->viewWithTag(3))) : QString();
     case TintRole:
       return QtStyle::color(cell->tintColor(), QColor(Qt::gray));
+    case Qt::ToolTipRole: {
+      // The whole text, for rows too long to show it.
+      QStringList parts;
+      for (const QString& part :
+           {cellData(entry, Qt::DisplayRole).toString(), cellData(entry, DetailRole).toString(),
+            cellData(entry, ThirdRole).toString()}) {
+        if (!part.isEmpty()) {
+          parts << part;
+        }
+      }
+      return parts.join(QLatin1Char('\n'));
+    }
     default:
       return {};
   }

@@ -1,6 +1,7 @@
 #include "TableViewWidget.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 
 #include "frontend/qt/CellDelegate.h"
@@ -23,10 +24,13 @@ TableViewWidget::TableViewWidget(std::shared_ptr<platform::TableView> table, QWi
   list_->setLayoutMode(QListView::Batched);
   list_->setBatchSize(200);
   list_->setFrameShape(QFrame::NoFrame);
+  list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  list_->setResizeMode(QListView::Adjust);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
   list_->viewport()->setAutoFillBackground(false);
   list_->viewport()->installEventFilter(this);
+  list_->installEventFilter(this);
   background_->setAlignment(Qt::AlignCenter);
   background_->setWordWrap(true);
   background_->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -48,9 +52,7 @@ void TableViewWidget::refresh() {
   if (message != nullptr && message->text()) {
     background_->setText(QtStyle::text(message->text()));
     background_->setFont(QtStyle::font(message->font()));
-    QPalette palette = background_->palette();
-    palette.setColor(QPalette::WindowText, QtStyle::color(message->textColor(), Qt::black));
-    background_->setPalette(palette);
+    background_->setStyleSheet(QtStyle::textColorStyle(message->textColor(), Qt::black));
     background_->setGeometry(list_->viewport()->rect());
     background_->show();
   } else {
@@ -61,6 +63,16 @@ void TableViewWidget::refresh() {
 bool TableViewWidget::eventFilter(QObject* watched, QEvent* event) {
   if (watched == list_->viewport() && event->type() == QEvent::Resize) {
     background_->setGeometry(list_->viewport()->rect());
+  }
+  // Return opens the row the keyboard is on, as a click would.
+  if (watched == list_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const auto path = model_->indexPathAt(list_->currentIndex().row());
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && list_->currentIndex().isValid() &&
+        path) {
+      table_->selectRowAtIndexPath(*path);
+      return true;
+    }
   }
   return QWidget::eventFilter(watched, event);
 }

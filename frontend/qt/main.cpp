@@ -1,6 +1,7 @@
 // vantory: the app people run, drawn with Qt Widgets.
 
 #include <QApplication>
+#include <QIcon>
 
 #include <CLI/CLI.hpp>
 #include <iostream>
@@ -30,6 +31,9 @@ int main(int argc, char** argv) {
   }
   settings.resources =
       vantory::qt::AppLauncher::findResources(std::filesystem::canonical("/proc/self/exe"));
+  QApplication::setWindowIcon(QIcon::fromTheme(
+      QStringLiteral("vantory"),
+      QIcon(QString::fromStdString((*settings.resources / "vantory.svg").string()))));
   try {
     vantory::qt::AppLauncher launcher(settings);
     std::cout << "vantory: using the service at " << launcher.serviceAddress() << std::endl;

@@ -21,6 +21,33 @@ void AlertController::addAction(std::shared_ptr<AlertAction> action) {
   }
 }
 
+std::shared_ptr<AlertAction> AlertController::preferredAction() const {
+  if (preferred_) {
+    return preferred_;
+  }
+  auto cancel = cancelAction();
+  for (const auto& action : actions_) {
+    if (action != cancel) {
+      return action;
+    }
+  }
+  return cancel;
+}
+
+void AlertController::setPreferredAction(std::shared_ptr<AlertAction> action) {
+  preferred_ = std::move(action);
+  notifyChanged();
+}
+
+std::shared_ptr<AlertAction> AlertController::cancelAction() const {
+  for (const auto& action : actions_) {
+    if (action->title() == "Cancel") {
+      return action;
+    }
+  }
+  return actions_.size() == 1 ? actions_.front() : nullptr;
+}
+
 void AlertController::addTextFieldWithConfigurationHandler(
     const std::function<void(TextField&)>& handler) {
   auto field = std::make_shared<TextField>();

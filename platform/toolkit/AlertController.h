@@ -33,6 +33,14 @@ class AlertController : public ViewController {
   void addAction(std::shared_ptr<AlertAction> action);
   const std::vector<std::shared_ptr<AlertAction>>& actions() const { return actions_; }
 
+  // The button that confirms (Return): the one set, else the first that does
+  // not cancel.
+  std::shared_ptr<AlertAction> preferredAction() const;
+  void setPreferredAction(std::shared_ptr<AlertAction> action);
+  // The button that backs out (Escape): the one titled "Cancel", or the only
+  // button; none when the alert cannot be backed out of.
+  std::shared_ptr<AlertAction> cancelAction() const;
+
   // The handler configures the new field before this returns.
   void addTextFieldWithConfigurationHandler(const std::function<void(TextField&)>& handler);
   const std::vector<std::shared_ptr<TextField>>& textFields() const { return textFields_; }
@@ -47,6 +55,7 @@ class AlertController : public ViewController {
   std::optional<std::string> message_;
   AlertControllerStyle style_;
   std::vector<std::shared_ptr<AlertAction>> actions_;
+  std::shared_ptr<AlertAction> preferred_;
   std::vector<std::shared_ptr<TextField>> textFields_;
 };
 

@@ -7,6 +7,10 @@
 
 namespace platform {
 
+// What a bar button is for, when the platform knows the kind (as phones'
+// system items): front-ends give such buttons their usual keys.
+enum class BarButtonSystemItem { none, refresh };
+
 // A button of a navigation bar; its action is wired by the storyboard.
 class BarButtonItem : public ModelObject {
  public:
@@ -16,6 +20,9 @@ class BarButtonItem : public ModelObject {
 
   const std::string& title() const { return title_; }
   void setTitle(std::string title);
+
+  BarButtonSystemItem systemItem() const { return systemItem_; }
+  void setSystemItem(BarButtonSystemItem item) { systemItem_ = item; }
 
   bool isEnabled() const { return enabled_; }
   void setEnabled(bool enabled);
@@ -27,6 +34,7 @@ class BarButtonItem : public ModelObject {
 
  private:
   std::string title_;
+  BarButtonSystemItem systemItem_ = BarButtonSystemItem::none;
   bool enabled_ = true;
   Action action_;
 };

@@ -19,12 +19,17 @@ class Button : public View {
 
   void setAction(Action action) { action_ = std::move(action); }
 
+  // The button a form's Return key presses once no text field has the focus.
+  bool isDefault() const { return default_; }
+  void setDefault(bool isDefault) { default_ = isDefault; }
+
   // What a user does.
   void tap();
 
  private:
   std::string title_;
   Action action_;
+  bool default_ = false;
 };
 
 }  // namespace platform

@@ -147,6 +147,9 @@ std::shared_ptr<ViewController> Storyboard::instantiateViewControllerWithIdentif
 void Storyboard::wireBarButtons(ViewController& controller, const nlohmann::json& scene) const {
   const auto makeItem = [&controller](const nlohmann::json& spec) {
     auto item = std::make_shared<BarButtonItem>(spec.value("title", ""));
+    if (spec.value("systemItem", "") == "refresh") {
+      item->setSystemItem(BarButtonSystemItem::refresh);
+    }
     const std::string actionName = spec.value("action", "");
     if (!actionName.empty()) {
       // The controller owns its items, so the item refers back to it weakly.
@@ -199,6 +202,7 @@ std::shared_ptr<View> Storyboard::buildView(ViewController& controller,
     }
     if (auto* button = dynamic_cast<Button*>(view.get())) {
       button->setTitle(spec.value("title", ""));
+      button->setDefault(spec.value("isDefault", false));
       const std::string actionName = spec.value("action", "");
       button->setAction([target, actionName](Button& sender) {
         if (const auto owner = target.lock()) {

@@ -45,6 +45,7 @@ void Prompt::show(ViewController& presenter, const std::string& title,
   }
   alert->addAction(confirm);
   alert->addAction(cancel);
+  alert->setPreferredAction(confirm);
   UiUtility::presentLater(presenter, std::move(alert));
 }
 

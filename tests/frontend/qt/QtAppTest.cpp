@@ -12,13 +12,57 @@
 #include <filesystem>
 #include <thread>
 
+#include <QIcon>
+#include <QScreen>
+
+#include <fstream>
+
 #include "frontend/qt/AppLauncher.h"
 #include "frontend/qt/TableViewWidget.h"
+#include "platform/UserDefaults.h"
+#include "service/HttpClient.h"
 #include "support/ServerProcess.h"
 
 using vantory::qt::AppLauncher;
+using vantory::qt::PhoneWindow;
 
 namespace {
+
+// Colours as the model holds them, as drawn.
+const QColor kBrown = QColor::fromRgbF(0.6F, 0.4F, 0.2F);  // the bar and the platform's brown
+const QColor kRed(255, 0, 0);                              // cell tints
+const QColor kSearchHeader(131, 0, 0);
+
+// How many pixels of the image (or of its area) are within a small distance
+// of the colour: text and lines drawn in it leave many such pixels, whatever
+// antialiasing does at their edges.
+int pixelsOf(const QImage& image, const QColor& color, QRect area = {}) {
+  if (area.isNull()) {
+    area = image.rect();
+  }
+  int count = 0;
+  for (int y = std::max(0, area.top()); y <= std::min(image.height() - 1, area.bottom()); ++y) {
+    for (int x = std::max(0, area.left()); x <= std::min(image.width() - 1, area.right()); ++x) {
+      const QColor pixel = image.pixelColor(x, y);
+      if (std::abs(pixel.red() - color.red()) < 24 &&
+          std::abs(pixel.green() - color.green()) < 24 &&
+          std::abs(pixel.blue() - color.blue()) < 24) {
+        ++count;
+      }
+    }
+  }
+  return count;
+}
+
+double brightness(const QImage& image) {
+  double sum = 0;
+  for (int y = 0; y < image.height(); y += 4) {
+    for (int x = 0; x < image.width(); x += 4) {
+      sum += image.pixelColor(x, y).lightnessF();
+    }
+  }
+  return sum / ((image.height() / 4 + 1) * (image.width() / 4 + 1));
+}
 
 // Types as a keyboard would; characters outside ASCII arrive as key events
 // carrying their text (QTest's key names cover ASCII only).
@@ -44,12 +88,16 @@ class QtAppTest : public ::testing::Test {
     std::filesystem::remove_all(directory_);
     std::filesystem::create_directories(directory_);
     server_ = std::make_unique<testsupport::ServerProcess>(directory_ / "vantory.db");
+    server_->setLogLevel("info");  // its access log tells which requests came
     ASSERT_TRUE(server_->start());
     ::setenv("LC_ALL", "en_US.UTF-8", 1);
-    vantory::qt::AppSettings settings;
-    settings.service = server_->baseUrl();
-    settings.defaults = directory_ / "defaults.json";
-    launcher_ = std::make_unique<AppLauncher>(settings);
+    settings_.service = server_->baseUrl();
+    settings_.defaults = directory_ / "defaults.json";
+    launch();
+  }
+  void launch() {
+    launcher_.reset();
+    launcher_ = std::make_unique<AppLauncher>(settings_);
     settle();
   }
   void TearDown() override {
@@ -153,14 +201,44 @@ class QtAppTest : public ::testing::Test {
     click("Save");
   }
 
+  // Requests the service has answered for the path so far.
+  int requestsTo(const std::string& method, const std::string& path) {
+    const std::string log = server_->log();
+    const std::string needle = " " + method + " /kelvane/qx/" + path;
+    int count = 0;
+    for (auto at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1)) {
+      ++count;
+    }
+    return count;
+  }
+  // A key pressed in the target's window, which has become active again (as
+  // a window manager makes it after a dialog closes).
+  void key(QWidget* target, Qt::Key pressed, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    target->window()->activateWindow();
+    QApplication::setActiveWindow(target->window());
+    QTest::keyClick(target, pressed, modifiers);
+    settle();
+  }
+  void toStores() {
+    registerAs("Ann", "Lee");
+    ASSERT_TRUE(waitFor([this] { return labelText("title") == "Stores"; }));
+  }
+  void addStoreThroughTheApp(const QString& name) {
+    click("Add");
+    typeInDialog(0, name);
+    clickInDialog("Save");
+    ASSERT_TRUE(waitFor([&] { return rows().contains(name); }));
+  }
+
   std::filesystem::path directory_;
   std::unique_ptr<testsupport::ServerProcess> server_;
+  vantory::qt::AppSettings settings_;
   std::unique_ptr<AppLauncher> launcher_;
 };
 
 TEST_F(QtAppTest, APersonUsesEveryScreenAgainstARealService) {
   ASSERT_NE(find<QLineEdit>("firstName"), nullptr);
-  EXPECT_EQ(find<QLineEdit>("firstName")->placeholderText(), "First Name");
+  EXPECT_EQ(find<vantory::qt::PlaceholderLineEdit>("firstName")->placeholder(), "First Name");
   screenshot("1-registration");
   registerAs("Ann", "Lee");
   ASSERT_TRUE(waitFor([this] { return labelText("title") == "Stores"; }));
@@ -169,7 +247,7 @@ TEST_F(QtAppTest, APersonUsesEveryScreenAgainstARealService) {
   click("Add");
   ASSERT_TRUE(waitFor([this] { return dialog() != nullptr; }));
   EXPECT_EQ(dialogText("alertTitle"), "Add Store");
-  EXPECT_EQ(dialog()->fields().at(0)->placeholderText(), "Store Name");
+  EXPECT_EQ(dialog()->fields().at(0)->placeholder(), "Store Name");
   EXPECT_EQ(dialog()->fields().at(0)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
   typeInDialog(0, QString::fromUtf8("Caf\xC3\xA9 & Co"));
   screenshot("2-add-store-dialog", dialog());
@@ -207,6 +285,23 @@ TEST_F(QtAppTest, APersonUsesEveryScreenAgainstARealService) {
   EXPECT_EQ(labelText("neededLabel"), "Needed: 2");
   EXPECT_EQ(rows(), QStringList{"Ann Lee"});
   screenshot("5-deal");
+  {
+    // The smallest window still shows the whole deal.
+    const QSize size = window().size();
+    window().resize(window().minimumSize());
+    settle();
+    screenshot("5-deal-smallest");
+    for (const char* label :
+         {"itemName", "priceLabel", "postedBy", "totalLabel", "boughtLabel", "neededLabel"}) {
+      QWidget* shown = find<QLabel>(label);
+      EXPECT_GE(shown->height(), shown->heightForWidth(shown->width())) << label << " is whole";
+    }
+    EXPECT_GE(button("I'm Interested")->height(), button("I'm Interested")->sizeHint().height());
+    const QRect row = table()->list()->visualRect(table()->model()->index(0));
+    EXPECT_LE(row.right(), table()->list()->viewport()->width()) << "rows fit the width";
+    window().resize(size);
+    settle();
+  }
   click("Purchases");
   ASSERT_TRUE(waitFor([this] { return labelText("title") == "Purchases"; }));
   click("I Bought This");
@@ -270,6 +365,197 @@ TEST_F(QtAppTest, TheEmptyMessageIsDrawnBehindAnEmptyTableUntilRowsArrive) {
   clickInDialog("Save");
   ASSERT_TRUE(waitFor([this] { return rows() == QStringList{"Bakery"}; }));
   EXPECT_FALSE(message->isVisible());
+}
+
+TEST_F(QtAppTest, WhatIsDrawnHasTheColoursTheScreensSet) {
+  toStores();
+  QLabel* message = table()->backgroundLabel();
+  ASSERT_TRUE(waitFor([&] { return message->isVisible(); }));
+  const QImage empty = table()->grab().toImage();
+  EXPECT_GT(pixelsOf(empty, kBrown, message->geometry()), 60) << "the empty-list message";
+  EXPECT_EQ(pixelsOf(empty, Qt::black, message->geometry()), 0) << "no black text";
+  EXPECT_GT(pixelsOf(launcher_->renderer().window().bar().titleLabel()->grab().toImage(), kBrown),
+            30)
+      << "the bar title";
+  for (QPushButton* bar : launcher_->renderer().window().bar().buttons()) {
+    EXPECT_GT(pixelsOf(bar->grab().toImage(), kBrown), 10) << bar->text().toStdString();
+  }
+
+  // A prompt's field, focused and empty, shows its placeholder, and the
+  // screen behind the prompt is dimmed.
+  const double before = brightness(window().grab().toImage());
+  click("Add");
+  ASSERT_TRUE(waitFor([this] { return dialog() != nullptr && dialog()->isVisible(); }));
+  QLineEdit* field = dialog()->fields().at(0);
+  ASSERT_TRUE(waitFor([&] { return field->hasFocus() || !dialog()->isActiveWindow(); }));
+  field->setFocus();
+  EXPECT_TRUE(field->text().isEmpty());
+  EXPECT_GT(pixelsOf(field->grab().toImage(), kBrown), 30) << "the placeholder, focused";
+  EXPECT_LT(brightness(window().grab().toImage()), before * 0.8) << "dimmed behind the prompt";
+  screenshot("10-add-store-focused", dialog());
+  typeInDialog(0, "Deli");
+  clickInDialog("Save");
+  ASSERT_TRUE(waitFor([this] { return rows() == QStringList{"Deli"}; }));
+  EXPECT_FALSE(launcher_->renderer().window().isDimmed());
+
+  // Rows carry red chevrons; search headers are dark red.
+  const QRect row = table()->list()->visualRect(table()->model()->index(0));
+  const QImage drawnRows = table()->list()->viewport()->grab().toImage();
+  EXPECT_GT(pixelsOf(drawnRows, kRed, row.adjusted(row.width() - 30, 0, 0, 0)), 8) << "the chevron";
+  clickRow(0);
+  click("Add");
+  typeInDialog(0, "Oat milk");
+  typeInDialog(2, "2");
+  clickInDialog("Save");
+  click(QStringLiteral("\u2039 Back"));
+  click("Search");
+  typeInDialog(0, "oat");
+  clickInDialog("Search");
+  ASSERT_TRUE(waitFor([this] { return rows().size() == 2; }));
+  const QRect header = table()->list()->visualRect(table()->model()->index(0));
+  EXPECT_GT(pixelsOf(table()->list()->viewport()->grab().toImage(), kSearchHeader, header), 40);
+}
+
+TEST_F(QtAppTest, TheKeyboardWorksAsOnADesktop) {
+  // Return in a field only closes it; Return once no field has focus saves.
+  typeText(find<QLineEdit>("firstName"), "Ann");
+  QLineEdit* last = find<QLineEdit>("lastName");
+  last->setFocus();
+  typeText(last, "Lee");
+  key(last, Qt::Key_Return);
+  EXPECT_FALSE(last->hasFocus());
+  EXPECT_EQ(labelText("title"), QString()) << "nothing was saved by Return in a field";
+  key(&window(), Qt::Key_Return);
+  ASSERT_TRUE(waitFor([this] { return labelText("title") == "Stores"; }));
+
+  // Ctrl+R and F5 refresh.
+  ASSERT_TRUE(waitFor([this] { return requestsTo("GET", "getListOfStores.php") == 1; }));
+  key(&window(), Qt::Key_R, Qt::ControlModifier);
+  EXPECT_TRUE(waitFor([this] { return requestsTo("GET", "getListOfStores.php") == 2; }));
+  key(&window(), Qt::Key_F5);
+  EXPECT_TRUE(waitFor([this] { return requestsTo("GET", "getListOfStores.php") == 3; }));
+
+  // Escape cancels a prompt and sends nothing; Enter confirms it.
+  click("Add");
+  typeInDialog(0, "Kept back");
+  key(dialog()->fields().at(0), Qt::Key_Escape);
+  EXPECT_TRUE(waitFor([this] { return dialog() == nullptr; }));
+  EXPECT_EQ(requestsTo("POST", "addStore.php"), 0);
+  click("Add");
+  typeInDialog(0, "Bakery");
+  key(dialog()->fields().at(0), Qt::Key_Return);
+  ASSERT_TRUE(waitFor([this] { return rows() == QStringList{"Bakery"}; }));
+  EXPECT_EQ(requestsTo("POST", "addStore.php"), 1);
+
+  // Return opens the row the keyboard is on; Escape and Alt+Left go back.
+  table()->list()->setFocus();
+  table()->list()->setCurrentIndex(table()->model()->index(0));
+  key(table()->list(), Qt::Key_Return);
+  ASSERT_TRUE(waitFor([this] { return labelText("title") == "Bakery"; }));
+  key(&window(), Qt::Key_Escape);
+  ASSERT_TRUE(waitFor([this] { return labelText("title") == "Stores"; }));
+  clickRow(0);
+  ASSERT_TRUE(waitFor([this] { return labelText("title") == "Bakery"; }));
+  key(&window(), Qt::Key_Left, Qt::AltModifier);
+  ASSERT_TRUE(waitFor([this] { return labelText("title") == "Stores"; }));
+
+  // Tab runs across the bar left to right.
+  std::vector<QPushButton*> order = launcher_->renderer().window().bar().buttons();
+  ASSERT_EQ(order.size(), 3U);
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    EXPECT_LT(order[i - 1]->x(), order[i]->x());
+    EXPECT_EQ(order[i - 1]->nextInFocusChain(), order[i]);
+  }
+  EXPECT_EQ(order[0]->focusPolicy(), Qt::TabFocus) << "a click leaves no focus box";
+}
+
+TEST_F(QtAppTest, ALongStoreNameIsElidedWithTheWholeNameAsItsTooltip) {
+  toStores();
+  const QString name = QString(199, QLatin1Char('W')) + QStringLiteral("!");
+  addStoreThroughTheApp(name);
+  const QModelIndex index = table()->model()->index(0);
+  EXPECT_EQ(index.data(Qt::ToolTipRole).toString(), name);
+  const QRect row = table()->list()->visualRect(index);
+  const QImage drawn = table()->list()->viewport()->grab().toImage();
+  const QColor ink(40, 30, 20);
+  EXPECT_GT(pixelsOf(drawn, ink, QRect(row.right() - 90, row.top(), 60, row.height())), 20)
+      << "the text runs up to its room";
+  EXPECT_EQ(pixelsOf(drawn, ink, QRect(row.right() - 28, row.top(), 8, row.height())), 0)
+      << "and stops there, before the chevron";
+}
+
+TEST_F(QtAppTest, TheWindowFitsTheScreenAndIsRememberedAcrossRuns) {
+  PhoneWindow& phone = launcher_->renderer().window();
+  const QRect screen = phone.QWidget::screen()->availableGeometry();
+  EXPECT_LE(phone.width(), screen.width());
+  EXPECT_LE(phone.height(), screen.height());
+  EXPECT_EQ(phone.minimumSize(), QSize(340, 600).boundedTo(screen.size()));
+
+  phone.resize(360, 640);
+  phone.move(screen.left() + 20, screen.top() + 30);
+  phone.close();
+  launch();
+  PhoneWindow& again = launcher_->renderer().window();
+  EXPECT_EQ(again.size(), QSize(360, 640));
+  EXPECT_EQ(again.pos(), QPoint(screen.left() + 20, screen.top() + 30));
+
+  // A place remembered from a bigger screen still fits this one.
+  platform::UserDefaults::standardUserDefaults().setObject(
+      nlohmann::json{{"x", -4000}, {"y", 9000}, {"width", 9000}, {"height", 9000}},
+      "WindowGeometry");
+  launch();
+  EXPECT_TRUE(screen.contains(launcher_->renderer().window().frameGeometry()));
+}
+
+TEST_F(QtAppTest, SettingsChangeTheNameAndTheServiceAndRefuseWhatCannotBeUsed) {
+  toStores();
+  testsupport::ServerProcess other(directory_ / "other.db");
+  ASSERT_TRUE(other.start());
+  testsupport::HttpClient(other.port())
+      .request("POST", "/kelvane/qx/addStore.php", R"(store={"name":"Elsewhere","created":"Bo"})");
+
+  vantory::qt::SettingsDialog* settings = launcher_->renderer().openSettings();
+  EXPECT_EQ(settings->nameField()->text(), "Ann Lee");
+  EXPECT_EQ(settings->addressField()->text().toStdString(), server_->baseUrl())
+      << "the address in use shows";
+  screenshot("12-settings", settings);
+  settings->nameField()->setText("   ");
+  settings->accept();
+  EXPECT_TRUE(settings->isVisible());
+  EXPECT_EQ(settings->problem()->text(), "Name can't be blank");
+  settings->nameField()->setText("Zed Po");
+  settings->addressField()->setText("ftp://example.org");
+  settings->accept();
+  EXPECT_TRUE(settings->isVisible());
+  EXPECT_TRUE(settings->problem()->text().startsWith("The service address must be"));
+
+  settings->addressField()->setText(QString::fromStdString(other.baseUrl()));
+  settings->accept();
+  EXPECT_FALSE(settings->isVisible());
+  ASSERT_TRUE(waitFor([this] { return rows() == QStringList{"Elsewhere"}; }))
+      << "the list is fetched again from the new address";
+  addStoreThroughTheApp("Mine");
+  const auto stores =
+      testsupport::HttpClient(other.port()).request("GET", "/kelvane/qx/getListOfStores.php?");
+  ASSERT_TRUE(stores);
+  EXPECT_NE(stores->body.find(R"("name":"Mine","created_by":"Zed Po")"), std::string::npos)
+      << "the next send carries the new name: " << stores->body;
+}
+
+TEST(DesktopEntry, IsValidAndNamesAnIconOfOurOwn) {
+  const std::filesystem::path source = VANTORY_SOURCE_DIR;
+  if (std::system("command -v desktop-file-validate >/dev/null") != 0) {
+    GTEST_SKIP() << "desktop-file-validate is not installed (desktop-file-utils)";
+  }
+  const std::string entry = (source / "frontend/qt/vantory.desktop").string();
+  EXPECT_EQ(std::system(("desktop-file-validate " + entry).c_str()), 0);
+  std::ifstream file(entry);
+  const std::string text((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_NE(text.find("\nIcon=vantory\n"), std::string::npos);
+  const QIcon icon(QString::fromStdString((source / "resources/vantory.svg").string()));
+  const QImage drawn = icon.pixmap(64, 64).toImage();
+  ASSERT_FALSE(drawn.isNull()) << "the SVG icon draws (Qt's SVG plugin is installed)";
+  EXPECT_GT(pixelsOf(drawn, kBrown), 200);
 }
 
 TEST_F(QtAppTest, ReturnInARegistrationFieldGivesUpFocus) {

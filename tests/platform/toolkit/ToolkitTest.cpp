@@ -55,6 +55,29 @@ TEST(Toolkit, AlertButtonClosesTheAlertBeforeItsHandlerRunsOnTheMainQueue) {
   EXPECT_EQ(screen->appearances, 1) << "closing an alert is no new appearance";
 }
 
+TEST(Toolkit, AnAlertKnowsWhichButtonConfirmsAndWhichBacksOut) {
+  const auto alertWith = [](std::vector<std::string> titles) {
+    auto alert = AlertController::alertControllerWithTitle("T", "", AlertControllerStyle::alert);
+    for (auto& title : titles) {
+      alert->addAction(AlertAction::actionWithTitle(title, AlertActionStyle::defaultStyle, {}));
+    }
+    return alert;
+  };
+  const auto title = [](const std::shared_ptr<AlertAction>& action) {
+    return action ? action->title() : std::string("(none)");
+  };
+  auto confirm = alertWith({"Cancel", "Proceed"});
+  EXPECT_EQ(title(confirm->preferredAction()), "Proceed") << "wherever it stands";
+  EXPECT_EQ(title(confirm->cancelAction()), "Cancel");
+  auto message = alertWith({"OK"});
+  EXPECT_EQ(title(message->preferredAction()), "OK");
+  EXPECT_EQ(title(message->cancelAction()), "OK");
+  auto choice = alertWith({"Keep", "Drop"});
+  EXPECT_EQ(title(choice->cancelAction()), "(none)") << "no way to back out";
+  choice->setPreferredAction(choice->actions()[1]);
+  EXPECT_EQ(title(choice->preferredAction()), "Drop");
+}
+
 TEST(Toolkit, APresentationWaitsUntilThePresentedScreenIsDismissed) {
   drainMain();
   auto screen = std::make_shared<CountingScreen>();

@@ -1,0 +1,82 @@
+#include "Settings.h"
+
+#include "net/ServerApi.h"
+#include "platform/Url.h"
+#include "platform/UserDefaults.h"
+#include "platform/toolkit/AlertController.h"
+#include "platform/toolkit/NavigationController.h"
+#include "ui/common/ListViewController.h"
+#include "ui/common/StringUtil.h"
+#include "ui/common/Utility.h"
+
+namespace vantory {
+
+namespace {
+
+platform::UserDefaults& defaults() { return platform::UserDefaults::standardUserDefaults(); }
+
+std::optional<std::string> storedText(const char* key) {
+  const auto value = defaults().objectForKey(key);
+  return value && value->is_string() ? std::optional(value->get<std::string>()) : std::nullopt;
+}
+
+// The screen a person sees: the top of the stack presented over the window.
+platform::ViewController* frontScreen(platform::Window& window) {
+  platform::ViewController* screen = window.rootViewController().get();
+  while (screen != nullptr && screen->presentedViewController() != nullptr &&
+         dynamic_cast<platform::AlertController*>(screen->presentedViewController()) == nullptr) {
+    screen = screen->presentedViewController();
+  }
+  if (auto* stack = dynamic_cast<platform::NavigationController*>(screen)) {
+    return stack->topViewController();
+  }
+  return screen;
+}
+
+}  // namespace
+
+std::string Settings::startupServiceAddress(const std::optional<std::string>& givenForThisRun) {
+  if (givenForThisRun) {
+    return *givenForThisRun;
+  }
+  return storedText(kServiceHostKey).value_or(std::string(ServerApi::defaultBaseAddress));
+}
+
+std::optional<std::string> Settings::registeredName() { return Utility::storedUserName(); }
+
+std::string Settings::serviceAddress() { return ServerApi::baseAddress(); }
+
+std::optional<std::string> Settings::checkName(const std::string& name) {
+  if (!StringUtil::isNotBlank(name)) {
+    return "Name can't be blank";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> Settings::checkServiceAddress(const std::string& address) {
+  const auto url = platform::Url::fromString(address);
+  if (!url || (url->scheme() != "http" && url->scheme() != "https")) {
+    return "The service address must be an http:// or https:// address, such as "
+           "http://127.0.0.1:8080";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> Settings::apply(platform::Window& window, const std::string& name,
+                                           const std::string& address) {
+  if (auto refusal = checkName(name)) {
+    return refusal;
+  }
+  if (auto refusal = checkServiceAddress(address)) {
+    return refusal;
+  }
+  defaults().setObject(name, Utility::kUserNameKey);
+  defaults().setObject(address, kServiceHostKey);
+  ServerApi::setBaseAddress(address);
+  if (auto* list = dynamic_cast<ListViewController*>(frontScreen(window))) {
+    list->refresh();
+  }
+  return std::nullopt;
+}
+
+}  // namespace vantory
