@@ -3,8 +3,6 @@
 #include "net/ServerApi.h"
 #include "platform/Url.h"
 #include "platform/UserDefaults.h"
-#include "platform/toolkit/AlertController.h"
-#include "platform/toolkit/NavigationController.h"
 #include "ui/common/ListViewController.h"
 #include "ui/common/StringUtil.h"
 #include "ui/common/Utility.h"
@@ -18,19 +16,6 @@ platform::UserDefaults& defaults() { return platform::UserDefaults::standardUser
 std::optional<std::string> storedText(const char* key) {
   const auto value = defaults().objectForKey(key);
   return value && value->is_string() ? std::optional(value->get<std::string>()) : std::nullopt;
-}
-
-// The screen a person sees: the top of the stack presented over the window.
-platform::ViewController* frontScreen(platform::Window& window) {
-  platform::ViewController* screen = window.rootViewController().get();
-  while (screen != nullptr && screen->presentedViewController() != nullptr &&
-         dynamic_cast<platform::AlertController*>(screen->presentedViewController()) == nullptr) {
-    screen = screen->presentedViewController();
-  }
-  if (auto* stack = dynamic_cast<platform::NavigationController*>(screen)) {
-    return stack->topViewController();
-  }
-  return screen;
 }
 
 }  // namespace
@@ -73,7 +58,7 @@ std::optional<std::string> Settings::apply(platform::Window& window, const std::
   defaults().setObject(name, Utility::kUserNameKey);
   defaults().setObject(address, kServiceHostKey);
   ServerApi::setBaseAddress(address);
-  if (auto* list = dynamic_cast<ListViewController*>(frontScreen(window))) {
+  if (auto* list = dynamic_cast<ListViewController*>(window.front().screen)) {
     list->refresh();
   }
   return std::nullopt;

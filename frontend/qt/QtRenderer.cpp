@@ -54,21 +54,10 @@ void QtRenderer::flush() {
 }
 
 void QtRenderer::syncStructure() {
-  // Follow the presentations from the window's root: the last screen that is
-  // not an alert is in front (the top of its stack when it is one).
-  platform::ViewController* front = model_->rootViewController().get();
-  platform::AlertController* alert = nullptr;
-  while (front != nullptr && front->presentedViewController() != nullptr) {
-    platform::ViewController* next = front->presentedViewController();
-    if (auto* shownAlert = dynamic_cast<platform::AlertController*>(next)) {
-      alert = shownAlert;
-      break;
-    }
-    front = next;
-  }
-  auto* navigation = dynamic_cast<platform::NavigationController*>(front);
-  platform::ViewController* screen =
-      navigation != nullptr ? navigation->topViewController() : front;
+  const platform::Window::Front front = model_->front();
+  platform::ViewController* screen = front.screen;
+  platform::NavigationController* navigation = front.navigation;
+  platform::AlertController* alert = front.alert;
 
   if (screen != nullptr && (screen_ == nullptr || &screen_->screen() != screen)) {
     screen_ = new ScreenView(*screen, &phone_);

@@ -7,29 +7,6 @@
 
 namespace vantory::qt {
 
-namespace {
-
-// "itemCell": three tagged labels and no built-in ones.
-bool isItemCell(platform::TableViewCell& cell) {
-  return cell.textLabel() == nullptr && cell.viewWithTag(1) != nullptr;
-}
-
-std::optional<std::string> labelText(platform::View* view) {
-  auto* label = dynamic_cast<platform::Label*>(view);
-  return label != nullptr ? label->text() : std::nullopt;
-}
-
-platform::Label* firstLabel(const platform::View& view) {
-  for (const auto& subview : view.subviews()) {
-    if (auto* label = dynamic_cast<platform::Label*>(subview.get())) {
-      return label;
-    }
-  }
-  return nullptr;
-}
-
-}  // namespace
-
 TableModel::TableModel(std::shared_ptr<platform::TableView> table, QObject* parent)
     : QAbstractListModel(parent), table_(std::move(table)) {
   rebuild();
@@ -37,20 +14,10 @@ TableModel::TableModel(std::shared_ptr<platform::TableView> table, QObject* pare
 
 void TableModel::rebuild() {
   beginResetModel();
-  entries_.clear();
+  entries_ = platform::TableRowList::entries(*table_);
   cells_.clear();
   headers_.clear();
   cellHeight_ = 0;
-  const int sections = table_->numberOfSections();
-  for (int section = 0; section < sections; ++section) {
-    if (table_->headerHeightForSection(section) > 0) {
-      entries_.push_back({true, section, 0});
-    }
-    const int rows = table_->numberOfRowsInSection(section);
-    for (int row = 0; row < rows; ++row) {
-      entries_.push_back({false, section, row});
-    }
-  }
   endResetModel();
 }
 
@@ -63,7 +30,7 @@ std::optional<platform::IndexPath> TableModel::indexPathAt(int row) const {
       entries_[static_cast<std::size_t>(row)].header) {
     return std::nullopt;
   }
-  const Entry& entry = entries_[static_cast<std::size_t>(row)];
+  const auto& entry = entries_[static_cast<std::size_t>(row)];
   return platform::IndexPath{entry.section, entry.row};
 }
 
@@ -80,16 +47,16 @@ QVariant TableModel::headerData(std::size_t entry, int role) const {
   if (found == headers_.end()) {
     found = headers_.emplace(entry, table_->headerViewForSection(entries_[entry].section)).first;
   }
-  platform::Label* label = found->second ? firstLabel(*found->second) : nullptr;
+  const auto header = platform::TableRowList::headerContent(found->second.get());
   switch (role) {
     case KindRole:
       return QStringLiteral("header");
     case Qt::DisplayRole:
-      return label != nullptr ? QtStyle::text(label->text()) : QString();
+      return QtStyle::text(header.text);
     case ColorRole:
-      return label != nullptr ? QtStyle::color(label->textColor(), Qt::black) : QColor(Qt::black);
+      return QtStyle::color(header.color, Qt::black);
     case FontRole:
-      return label != nullptr ? QtStyle::font(label->font()) : QFont();
+      return header.font ? QtStyle::font(*header.font) : QFont();
     case HeightRole:
       return table_->headerHeightForSection(entries_[entry].section);
     default:
@@ -100,7 +67,7 @@ QVariant TableModel::headerData(std::size_t entry, int role) const {
 const std::shared_ptr<platform::TableViewCell>& TableModel::cellAt(std::size_t entry) const {
   auto found = cells_.find(entry);
   if (found == cells_.end()) {
-    const Entry& at = entries_[entry];
+    const auto& at = entries_[entry];
     found = cells_.emplace(entry, table_->cellForRowAtIndexPath({at.section, at.row})).first;
   }
   return found->second;
@@ -112,7 +79,8 @@ int TableModel::cellHeight() const {
     for (std::size_t entry = 0; entry < entries_.size(); ++entry) {
       if (!entries_[entry].header) {
         const auto& cell = cellAt(entry);
-        if (cell && isItemCell(*cell)) {
+        if (cell && platform::TableRowList::cellContent(*cell).style ==
+                        platform::TableRowList::CellContent::Style::item) {
           cellHeight_ = 56;  // three labels
         }
         break;
@@ -130,23 +98,23 @@ QVariant TableModel::cellData(std::size_t entry, int role) const {
   if (!cell) {
     return {};
   }
-  const bool tagged = isItemCell(*cell);
+  using Style = platform::TableRowList::CellContent::Style;
+  const auto content = platform::TableRowList::cellContent(*cell);
   switch (role) {
     case KindRole:
       return QStringLiteral("cell");
     case StyleRole:
-      return tagged ? QStringLiteral("item")
-                    : (cell->detailTextLabel() != nullptr ? QStringLiteral("detail")
-                                                          : QStringLiteral("basic"));
+      return content.style == Style::item          ? QStringLiteral("item")
+             : content.style == Style::rightDetail ? QStringLiteral("detail")
+                                                   : QStringLiteral("basic");
     case Qt::DisplayRole:
-      return QtStyle::text(tagged ? labelText(cell->viewWithTag(1)) : labelText(cell->textLabel()));
+      return QtStyle::text(content.title);
     case DetailRole:
-      return QtStyle::text(tagged ? labelText(cell->viewWithTag(2))
-                                  : labelText(cell->detailTextLabel()));
+      return QtStyle::text(content.detail);
     case ThirdRole:
-      return tagged ? QtStyle::text(labelText(cell->viewWithTag(3))) : QString();
+      return QtStyle::text(content.third);
     case TintRole:
-      return QtStyle::color(cell->tintColor(), QColor(Qt::gray));
+      return QtStyle::color(content.tint, QColor(Qt::gray));
     case Qt::ToolTipRole: {
       // The whole text, for rows too long to show it.
       QStringList parts;

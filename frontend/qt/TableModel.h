@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/toolkit/TableRowList.h"
 #include "platform/toolkit/TableView.h"
 
 namespace vantory::qt {
@@ -41,12 +42,6 @@ class TableModel : public QAbstractListModel {
   std::optional<platform::IndexPath> indexPathAt(int row) const;
 
  private:
-  struct Entry {
-    bool header;
-    int section;
-    int row;
-  };
-
   QVariant cellData(std::size_t entry, int role) const;
   const std::shared_ptr<platform::TableViewCell>& cellAt(std::size_t entry) const;
   // Every cell of a table shares one prototype, so one cell tells the height
@@ -55,7 +50,7 @@ class TableModel : public QAbstractListModel {
   QVariant headerData(std::size_t entry, int role) const;
 
   std::shared_ptr<platform::TableView> table_;
-  std::vector<Entry> entries_;
+  std::vector<platform::TableRowList::Entry> entries_;
   mutable std::unordered_map<std::size_t, std::shared_ptr<platform::TableViewCell>> cells_;
   mutable std::unordered_map<std::size_t, std::shared_ptr<platform::View>> headers_;
   mutable int cellHeight_ = 0;

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vantory"));
 
-  vantory::qt::AppSettings settings;
+  vantory::AppStart::Options settings;
   if (!service.empty()) {
     settings.service = service;
   }
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     settings.defaults = defaults;
   }
   settings.resources =
-      vantory::qt::AppLauncher::findResources(std::filesystem::canonical("/proc/self/exe"));
+      vantory::AppStart::findResources(std::filesystem::canonical("/proc/self/exe"));
   QApplication::setWindowIcon(QIcon::fromTheme(
       QStringLiteral("vantory"),
       QIcon(QString::fromStdString((*settings.resources / "vantory.svg").string()))));

@@ -1,5 +1,8 @@
 #include "Window.h"
 
+#include "AlertController.h"
+#include "NavigationController.h"
+
 namespace platform {
 
 void Window::setRootViewController(std::shared_ptr<ViewController> controller) {
@@ -19,6 +22,22 @@ ViewController* Window::frontViewController() const {
     front = front->presentedViewController();
   }
   return front;
+}
+
+Window::Front Window::front() const {
+  Front shown;
+  ViewController* front = root_.get();
+  while (front != nullptr && front->presentedViewController() != nullptr) {
+    ViewController* next = front->presentedViewController();
+    if (auto* alert = dynamic_cast<AlertController*>(next)) {
+      shown.alert = alert;
+      break;
+    }
+    front = next;
+  }
+  shown.navigation = dynamic_cast<NavigationController*>(front);
+  shown.screen = shown.navigation != nullptr ? shown.navigation->topViewController() : front;
+  return shown;
 }
 
 }  // namespace platform

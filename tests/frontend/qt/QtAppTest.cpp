@@ -232,7 +232,7 @@ class QtAppTest : public ::testing::Test {
 
   std::filesystem::path directory_;
   std::unique_ptr<testsupport::ServerProcess> server_;
-  vantory::qt::AppSettings settings_;
+  vantory::AppStart::Options settings_;
   std::unique_ptr<AppLauncher> launcher_;
 };
 

@@ -1,0 +1,34 @@
+#include "AppStart.h"
+
+#include "app/Settings.h"
+#include "app/VantoryApplication.h"
+#include "net/ServerApi.h"
+#include "platform/UserDefaults.h"
+#include "platform/toolkit/Bundle.h"
+
+namespace vantory {
+
+std::string AppStart::start(const std::shared_ptr<AppDelegate>& delegate, const Options& options) {
+  if (options.defaults) {
+    platform::UserDefaults::setStandardPath(*options.defaults);
+  }
+  if (options.resources) {
+    platform::Bundle::setResourceDirectory(*options.resources);
+  }
+  // The service: --service, else the stored "ServiceHost", else this machine.
+  std::string service = Settings::startupServiceAddress(options.service);
+  ServerApi::setBaseAddress(service);
+  VantoryApplication::main(delegate, {});
+  return service;
+}
+
+std::filesystem::path AppStart::findResources(const std::filesystem::path& executable) {
+  auto installed = executable.parent_path().parent_path() / "share" / "vantory";
+  std::error_code error;
+  if (std::filesystem::exists(installed / "Main.storyboard.json", error)) {
+    return installed;
+  }
+  return platform::Bundle::resourceDirectory();
+}
+
+}  // namespace vantory

@@ -1,0 +1,212 @@
+// vantory-tui in a real terminal (tmux) against a real vantory-server: what a
+// person types and what the screen then shows.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "service/HttpClient.h"
+#include "support/RecordingHttpServer.h"
+#include "support/ServerProcess.h"
+#include "support/TmuxSession.h"
+
+using testsupport::TmuxSession;
+
+namespace {
+
+class TerminalAppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!TmuxSession::available()) {
+      GTEST_SKIP() << "tmux is not installed";
+    }
+    directory_ = std::filesystem::temp_directory_path() /
+                 ("vantory-tui-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(directory_);
+    std::filesystem::create_directories(directory_);
+    server_ = std::make_unique<testsupport::ServerProcess>(directory_ / "vantory.db");
+    ASSERT_TRUE(server_->start());
+  }
+  void TearDown() override {
+    terminal_.reset();
+    server_.reset();
+    std::filesystem::remove_all(directory_);
+  }
+
+  // The app in a terminal of the size, pointed at the service.
+  void open(int columns = 80, int rows = 24, const std::string& service = "") {
+    terminal_ = std::make_unique<TmuxSession>(
+        "env LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8 TERM=screen-256color " +
+            std::string(VANTORY_TUI_BINARY) + " --service " +
+            (service.empty() ? server_->baseUrl() : service) + " --defaults " +
+            (directory_ / "defaults.json").string() + " --console-log " +
+            (directory_ / "console.log").string(),
+        columns, rows);
+  }
+  void registerAs(const std::string& first, const std::string& last) {
+    ASSERT_TRUE(terminal_->waitFor("First Name")) << terminal_->screen();
+    terminal_->type(first);
+    terminal_->press({"Tab"});
+    terminal_->type(last);
+    terminal_->press({"Enter", "Enter"});  // out of the field, then Save
+    ASSERT_TRUE(terminal_->waitFor("Stores")) << terminal_->screen();
+  }
+  std::vector<std::string> lines() const {
+    std::vector<std::string> rows;
+    std::istringstream text(terminal_->screen());
+    for (std::string line; std::getline(text, line);) {
+      rows.push_back(line);
+    }
+    return rows;
+  }
+  // Waits for the text and says what the screen showed when it did not come.
+  void expectScreen(const std::string& text) {
+    EXPECT_TRUE(terminal_->waitFor(text)) << "expected \"" << text << "\" on\n"
+                                          << terminal_->screen();
+  }
+
+  std::filesystem::path directory_;
+  std::unique_ptr<testsupport::ServerProcess> server_;
+  std::unique_ptr<TmuxSession> terminal_;
+};
+
+TEST_F(TerminalAppTest, APersonUsesEveryScreenWithTheKeyboard) {
+  open();
+  expectScreen("Welcome to Vantory");
+  registerAs("Ann", "Lee");
+  expectScreen("You Dont have any Stores.");
+  expectScreen("a Add");
+
+  // A store, with characters outside ASCII.
+  terminal_->press({"a"});
+  expectScreen("Add Store");
+  expectScreen("Store Name");
+  terminal_->type("Caf\xC3\xA9 & Co");
+  terminal_->press({"Enter"});
+  expectScreen(" Caf\xC3\xA9 & Co ");
+  EXPECT_TRUE(terminal_->waitForAbsence("You Dont have any Stores."));
+
+  // Its deals: open it, add one.
+  terminal_->press({"Enter"});
+  expectScreen("Store added by Ann Lee");
+  expectScreen("\xE2\x80\xB9 Back");
+  terminal_->press({"a"});
+  expectScreen("Add Item");
+  terminal_->type("Oat milk");
+  terminal_->press({"Tab"});
+  terminal_->type("Two for one");
+  terminal_->press({"Tab"});
+  terminal_->type("2,50");
+  terminal_->press({"Enter"});
+  expectScreen("Oat milk");
+  expectScreen("$2.50");
+  expectScreen("Two for one");
+
+  // The deal: interest, then a purchase.
+  terminal_->press({"Enter"});
+  expectScreen("Deal posted by Ann Lee");
+  expectScreen("Total: 0");
+  expectScreen("i I'm Interested");
+  terminal_->press({"i"});
+  expectScreen("You Interested?");
+  terminal_->type("2");
+  terminal_->press({"Enter"});
+  expectScreen("Total: 2");
+  expectScreen("Needed: 2");
+  EXPECT_TRUE(terminal_->waitForAbsence("No one is Interested as of now."));
+  expectScreen("Ann Lee");
+  terminal_->press({"p"});
+  expectScreen("Purchases");
+  expectScreen("No one Bought as of now.");
+  terminal_->press({"i"});
+  expectScreen("Bought this Item?");
+  terminal_->press({"Enter"});  // "Proceed", the alert's preferred button
+  expectScreen("How many did you Buy?");
+  terminal_->type("1");
+  terminal_->press({"Enter"});
+  expectScreen("Bought: 1");
+  expectScreen("Needed: 1");
+
+  // Back to the deal, and an edit.
+  terminal_->press({"Escape"});
+  expectScreen("e Edit");
+  terminal_->press({"e"});
+  expectScreen("Add Item");
+  terminal_->press(
+      {"BSpace", "BSpace", "BSpace", "BSpace", "BSpace", "BSpace", "BSpace", "BSpace"});
+  terminal_->type("Soy milk");
+  terminal_->press({"Enter"});
+  expectScreen("Soy milk");
+
+  // Search from the stores.
+  terminal_->press({"Escape"});
+  expectScreen("Store added by Ann Lee");
+  terminal_->press({"Escape"});
+  expectScreen("s Search");
+  terminal_->press({"s"});
+  expectScreen("Search Text");
+  terminal_->type("soy");
+  terminal_->press({"Enter"});
+  expectScreen("Search Results");
+  expectScreen("Soy milk");
+  const std::string results = terminal_->screen();
+  EXPECT_LT(results.find("Caf\xC3\xA9 & Co"), results.find("Soy milk")) << "header, then deal";
+  terminal_->press({"Enter"});
+  expectScreen("Total: 2");
+  terminal_->press({"q"});
+}
+
+TEST_F(TerminalAppTest, AlertsSayWhatIsWrong) {
+  open();
+  registerAs("Ann", "Lee");
+  terminal_->press({"a"});
+  expectScreen("Add Store");
+  terminal_->type("   ");
+  terminal_->press({"Enter"});
+  expectScreen("Name can't be Empty");
+  terminal_->press({"Enter"});
+  EXPECT_TRUE(terminal_->waitForAbsence("Name can't be Empty"));
+  terminal_->press({"a"});
+  terminal_->type("Kept back");
+  terminal_->press({"Escape"});
+  EXPECT_TRUE(terminal_->waitForAbsence("Add Store"));
+  EXPECT_TRUE(terminal_->waitFor("You Dont have any Stores.")) << "Escape sent nothing";
+
+  // No service at start: said, not an empty list.
+  terminal_.reset();
+  open(80, 24, "http://127.0.0.1:" + std::to_string(testsupport::unusedLoopbackPort()));
+  expectScreen("Could not reach the service. Please try again.");
+}
+
+TEST_F(TerminalAppTest, ResizingRedrawsAndALongNameEndsInAnEllipsis) {
+  const std::string longName(200, 'W');
+  testsupport::HttpClient(server_->port())
+      .request("POST", "/kelvane/qx/addStore.php",
+               R"(store={"name":")" + longName + R"(","created":"Bo"})");
+  open(80, 24);
+  registerAs("Ann", "Lee");
+  expectScreen("WWWW\xE2\x80\xA6 \xE2\x80\xBA");  // cut, then the chevron
+  for (const std::string& line : lines()) {
+    EXPECT_EQ(line.find(longName), std::string::npos) << "the whole name does not fit 80 cells";
+  }
+
+  terminal_->resize(50, 16);
+  ASSERT_TRUE(terminal_->waitFor("q Quit"));
+  const auto rows = lines();
+  ASSERT_EQ(rows.size(), 16U) << terminal_->screen();
+  EXPECT_NE(rows[0].find("Stores"), std::string::npos) << "the bar on the top line";
+  EXPECT_NE(rows[15].find("q Quit"), std::string::npos) << "the hints on the last line";
+  for (std::size_t row = 1; row < 15; ++row) {
+    EXPECT_EQ(rows[row].find("Quit"), std::string::npos) << "no old hint line left at " << row;
+  }
+  EXPECT_NE(rows[1].find("WWW\xE2\x80\xA6 \xE2\x80\xBA"), std::string::npos) << rows[1];
+
+  // Colours, where the terminal has them: the bar's brown title.
+  EXPECT_NE(terminal_->screen(true).find("38;5;"), std::string::npos)
+      << "drawn in the terminal's 256 colours";
+}
+
+}  // namespace
