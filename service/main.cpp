@@ -5,13 +5,17 @@
 #include <sys/resource.h>
 
 #include <CLI/CLI.hpp>
+#include <condition_variable>
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 #include <thread>
 
 #include "api/RequestHandler.h"
 #include "http/AccessLog.h"
 #include "http/HttpServer.h"
+#include "storage/PgConnection.h"
+#include "storage/PostgresStorage.h"
 #include "storage/SqliteStorage.h"
 
 using namespace vantory::service;
@@ -56,6 +60,10 @@ std::size_t defaultMaxConnections() {
   return std::clamp<std::size_t>(descriptors - reserve, 8, 16384);
 }
 
+bool isPostgresUrl(const std::string& text) {
+  return text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,7 +81,17 @@ int main(int argc, char** argv) {
   cli.add_option("--listen", listen,
                  "address or host name and port to serve on (port 0: any free port)")
       ->capture_default_str();
-  cli.add_option("--database", database, "SQLite file, created on first start")
+  std::string databaseUrl;
+  int databaseWait = 30;
+  cli.add_option("--database", database,
+                 "SQLite file, created on first start; or a postgresql:// URI")
+      ->capture_default_str();
+  cli.add_option("--database-url", databaseUrl,
+                 "PostgreSQL to use instead of a file: postgresql://USER@HOST:PORT/DBNAME")
+      ->envname("VANTORY_DATABASE_URL");
+  cli.add_option("--database-wait", databaseWait,
+                 "seconds to wait at start for a PostgreSQL database that cannot be reached yet")
+      ->check(CLI::Range(0, 3600))
       ->capture_default_str();
   cli.add_option("--threads", threads, "number of I/O threads (default: the number of cores)")
       ->check(CLI::Range(1, 256))
@@ -129,28 +147,61 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   try {
-    SqliteStorage storage(database,
-                          sync == "full" ? SqliteStorage::Sync::full : SqliteStorage::Sync::normal);
-    RequestHandler handler(storage);
+    if (databaseUrl.empty() && isPostgresUrl(database)) {
+      databaseUrl = database;
+    }
+    std::unique_ptr<Storage> storage;
+    std::string where;
+    if (!databaseUrl.empty()) {
+      where = PgConnection::describe(databaseUrl);
+      PostgresStorage::Options postgres;
+      postgres.url = databaseUrl;
+      postgres.connections = static_cast<std::size_t>(threads) + 1;
+      postgres.startupWait = std::chrono::seconds(databaseWait);
+      postgres.onWait = [&log](const std::string& message) {
+        log.message(LogLevel::warn, "waiting for the database: " + message);
+      };
+      storage = std::make_unique<PostgresStorage>(std::move(postgres));
+    } else {
+      where = database;
+      storage = std::make_unique<SqliteStorage>(
+          database, sync == "full" ? SqliteStorage::Sync::full : SqliteStorage::Sync::normal);
+    }
+    RequestHandler handler(*storage);
     HttpServer server(handler, log, options);
     const unsigned short port = server.listen();
 
-    std::thread signalWatcher([&server, &stopSignals, &log] {
+    std::mutex stopping;
+    std::condition_variable stopped;
+    bool running = true;
+    std::thread signalWatcher([&] {
       int received = 0;
       sigwait(&stopSignals, &received);
-      if (received != SIGUSR1) {
-        log.message(LogLevel::info, std::string("stopping on ") + strsignal(received));
-        server.stop();
+      if (received == SIGUSR1) {
+        return;
+      }
+      log.message(LogLevel::info, std::string("stopping on ") + strsignal(received));
+      server.stop();
+      // A request stuck in a database that no longer answers must not keep
+      // the process alive past the grace period.
+      std::unique_lock lock(stopping);
+      if (!stopped.wait_for(lock, std::chrono::seconds(20), [&] { return !running; })) {
+        log.message(LogLevel::error, "requests did not end in time; stopping anyway");
+        std::_Exit(1);
       }
     });
 
     const std::string address = server.listeningAddress();
     const bool v6 = address.find(':') != std::string::npos;
     std::printf("vantory-server ready on http://%s%s%s:%u (database %s)\n", v6 ? "[" : "",
-                address.c_str(), v6 ? "]" : "", static_cast<unsigned>(port), database.c_str());
+                address.c_str(), v6 ? "]" : "", static_cast<unsigned>(port), where.c_str());
     std::fflush(stdout);
     server.run();
-
+    {
+      std::lock_guard lock(stopping);
+      running = false;
+    }
+    stopped.notify_all();
     pthread_kill(signalWatcher.native_handle(), SIGUSR1);  // wakes it if run() ended otherwise
     signalWatcher.join();
     log.message(LogLevel::info, "stopped; the database is closed");

@@ -109,7 +109,7 @@ void SqliteStorage::migrate() {
       current = static_cast<int>(statement.columnInt64(0));
     }
   }
-  const auto& scripts = schemaScripts();
+  const auto& scripts = schemaScripts(SchemaEngine::sqlite);
   const int latest = scripts.empty() ? 0 : scripts.back().version;
   if (current > latest) {
     throw SchemaTooNew("the database " + file_.string() + " has schema version " +

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "storage/Schema.h"
 #include "storage/SqliteConnection.h"
 #include "storage/Storage.h"
 
@@ -22,11 +23,7 @@ class SqliteStorage : public Storage {
  public:
   enum class Sync { normal, full };
 
-  // Raised when the file was written by a newer server.
-  class SchemaTooNew : public std::runtime_error {
-   public:
-    using std::runtime_error::runtime_error;
-  };
+  using SchemaTooNew = vantory::service::SchemaTooNew;
 
   explicit SqliteStorage(const std::filesystem::path& file, Sync sync = Sync::normal);
   ~SqliteStorage() override;

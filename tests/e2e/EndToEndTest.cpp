@@ -3,6 +3,7 @@
 
 #include "app/ViewController.h"
 #include "support/AppHarness.h"
+#include "support/PostgresCluster.h"
 #include "support/ServerProcess.h"
 #include "ui/item_detail/InterestedViewController.h"
 #include "ui/items/ItemViewController.h"
@@ -18,13 +19,24 @@ std::optional<std::string> tagged(const std::shared_ptr<platform::TableViewCell>
   return dynamic_cast<platform::Label*>(cell->viewWithTag(tag))->text();
 }
 
-TEST(EndToEnd, AGroupSharesADealThroughARealService) {
+// The service on an SQLite file, or on a throwaway PostgreSQL cluster.
+class EndToEnd : public ::testing::TestWithParam<bool> {};
+
+TEST_P(EndToEnd, AGroupSharesADealThroughARealService) {
   const auto directory =
       std::filesystem::temp_directory_path() / ("vantory-e2e-" + std::to_string(::getpid()));
   std::filesystem::remove_all(directory);
   std::filesystem::create_directories(directory);
-  testsupport::ServerProcess server(directory / "vantory.db");
-  ASSERT_TRUE(server.start()) << server.readyLine();
+  std::unique_ptr<testsupport::PostgresCluster> cluster;
+  if (GetParam()) {
+    cluster = std::make_unique<testsupport::PostgresCluster>();
+    if (cluster->unavailable()) {
+      GTEST_SKIP() << *cluster->unavailable();
+    }
+  }
+  testsupport::ServerProcess server(cluster ? std::filesystem::path(cluster->url())
+                                            : directory / "vantory.db");
+  ASSERT_TRUE(server.start()) << server.log();
 
   AppHarness app;
   app.useService(server.baseUrl());
@@ -107,5 +119,10 @@ TEST(EndToEnd, AGroupSharesADealThroughARealService) {
 
   std::filesystem::remove_all(directory);
 }
+
+INSTANTIATE_TEST_SUITE_P(Storage, EndToEnd, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "PostgreSQL" : "SQLite";
+                         });
 
 }  // namespace

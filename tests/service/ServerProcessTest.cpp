@@ -5,6 +5,8 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -12,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "HttpClient.h"
+#include "support/PostgresCluster.h"
 #include "support/ServerProcess.h"
 
 using nlohmann::json;
@@ -294,6 +297,125 @@ TEST_F(ServerProcessTest, AFileThatIsNotAHealthyDatabaseIsRefusedAtStartByName) 
   ServerProcess nowhere(directory_ / "missing" / "folder" / "vantory.db");
   EXPECT_FALSE(nowhere.start());
   EXPECT_NE(nowhere.log().find("missing/folder/vantory.db"), std::string::npos) << nowhere.log();
+}
+
+// Several servers on one PostgreSQL database, as behind a load balancer.
+class PostgresServersTest : public ServerProcessTest {
+ protected:
+  void SetUp() override {
+    ServerProcessTest::SetUp();
+    cluster_ = std::make_unique<testsupport::PostgresCluster>();
+    if (cluster_->unavailable()) {
+      GTEST_SKIP() << *cluster_->unavailable();
+    }
+  }
+  void TearDown() override {
+    cluster_.reset();
+    ServerProcessTest::TearDown();
+  }
+  std::unique_ptr<ServerProcess> server() {
+    auto process = std::make_unique<ServerProcess>(
+        cluster_->url(), std::vector<std::string>{"--database-wait", "2", "--threads", "4"});
+    return process;
+  }
+
+  std::unique_ptr<testsupport::PostgresCluster> cluster_;
+};
+
+TEST_F(PostgresServersTest, TwoServersAreOneServiceWithExactCounters) {
+  auto first = server();
+  auto second = server();
+  ASSERT_TRUE(first->start()) << first->log();
+  ASSERT_TRUE(second->start()) << second->log();
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(storeNames(first->port()), storeNames(second->port()));  // both cache their lists
+    ASSERT_EQ(addStore((round % 2 == 0 ? second : first)->port(), "S" + std::to_string(round)),
+              200);
+    EXPECT_EQ(storeNames(round % 2 == 0 ? first->port() : second->port()), round == 0 ? "S0;"
+                                                                           : round == 1
+                                                                               ? "S0;S1;"
+                                                                               : "S0;S1;S2;")
+        << "the very next list of the other server";
+  }
+  HttpClient setup(first->port());
+  ASSERT_EQ(setup
+                .request("POST", "/kelvane/qx/addItem.php",
+                         R"(item={"storeId":"1","name":"Milk","description":"","price":"1",)"
+                         R"("posted":"Bo"})")
+                ->status,
+            200);
+
+  // 8 clients, 100 interests each, spread over both servers at once.
+  std::vector<std::thread> clients;
+  std::atomic<int> failures{0};
+  for (int c = 0; c < 8; ++c) {
+    clients.emplace_back([&, c] {
+      HttpClient client((c % 2 == 0 ? first : second)->port());
+      for (int i = 0; i < 100; ++i) {
+        const auto reply = client.request(
+            "POST", "/kelvane/qx/addInterested.php",
+            R"(interested={"itemId":"1","name":"C","qty":")" + std::to_string(c % 3 + 1) + "\"}");
+        failures += reply && reply->status == 200 ? 0 : 1;
+      }
+    });
+  }
+  for (auto& client : clients) {
+    client.join();
+  }
+  EXPECT_EQ(failures, 0);
+  HttpClient check(second->port());
+  const json item =
+      json::parse(check.request("GET", "/kelvane/qx/getItemById.php?item_id=1")->body)["Items"][0];
+  EXPECT_EQ(item["interested"], std::to_string(100 * (1 + 2 + 3 + 1 + 2 + 3 + 1 + 2)));
+  EXPECT_EQ(json::parse(
+                check.request("GET", "/kelvane/qx/getInterested.php?item_id=1")->body)["Interested"]
+                .size(),
+            800U);
+}
+
+TEST_F(PostgresServersTest, WhileTheDatabaseIsDownRequestsGet503AndAcknowledgedWritesStay) {
+  auto service = server();
+  ASSERT_TRUE(service->start()) << service->log();
+  std::atomic<bool> running{true};
+  std::atomic<int> acknowledged{0};
+  std::atomic<int> unavailable{0};
+  std::atomic<int> otherwise{0};
+  std::thread writer([&] {
+    for (int i = 0; running; ++i) {
+      HttpClient client(service->port());
+      const auto reply =
+          client.request("POST", "/kelvane/qx/addStore.php",
+                         R"(store={"name":"W)" + std::to_string(i) + R"(","created":"Ann"})");
+      if (!reply) {
+        ++otherwise;
+        ADD_FAILURE() << "no reply";
+      } else if (reply->status == 200) {
+        ++acknowledged;
+      } else if (reply->status == 503 && json::parse(reply->body).contains("error")) {
+        ++unavailable;
+      } else {
+        ++otherwise;
+        ADD_FAILURE() << reply->status << " " << reply->body;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  ASSERT_TRUE(cluster_->stop());
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  const int duringOutage = unavailable;
+  ASSERT_TRUE(cluster_->start());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  running = false;
+  writer.join();
+  EXPECT_GT(duringOutage, 0) << "503 while the database was down";
+  EXPECT_EQ(otherwise, 0) << "nothing but 200 and 503 with JSON";
+  const int before = acknowledged;
+  EXPECT_GT(before, 0);
+  // Every acknowledged store is there; the service came back by itself.
+  const std::string names = storeNames(service->port());
+  EXPECT_EQ(static_cast<int>(std::count(names.begin(), names.end(), ';')), before) << names;
+  EXPECT_NE(service->log().find("failed with 503"), std::string::npos) << service->log();
 }
 
 }  // namespace

@@ -1,0 +1,361 @@
+#include "PostgresStorage.h"
+
+#include "storage/Schema.h"
+#include "storage/StorageError.h"
+
+namespace vantory::service {
+
+namespace {
+
+constexpr char kChanges[] = "vantory_changes";
+constexpr std::chrono::seconds kConnectTimeout{5};
+
+constexpr char kItemColumns[] =
+    "i.id, i.store_id, i.name, i.description, i.price, i.posted_by, i.interested, i.bought";
+
+ItemRow readItem(const PgConnection::Result& rows, int row, int first = 0) {
+  ItemRow item;
+  item.id = rows.integer(row, first);
+  item.storeId = rows.integer(row, first + 1);
+  item.name = rows.text(row, first + 2);
+  item.description = rows.text(row, first + 3);
+  item.price = rows.text(row, first + 4);
+  item.postedBy = rows.text(row, first + 5);
+  item.interested = rows.integer(row, first + 6);
+  item.bought = rows.integer(row, first + 7);
+  return item;
+}
+
+std::string text(std::int64_t number) { return std::to_string(number); }
+
+// The text as an ILIKE pattern that matches it anywhere, every character
+// literal.
+std::string containing(const std::string& text) {
+  std::string pattern = "%";
+  for (const char c : text) {
+    if (c == '\\' || c == '%' || c == '_') {
+      pattern += '\\';
+    }
+    pattern += c;
+  }
+  return pattern + "%";
+}
+
+}  // namespace
+
+// A pooled connection for one call; back to the pool unless it broke.
+class PostgresStorage::Lease {
+ public:
+  explicit Lease(PostgresStorage& owner) : owner_(owner), connection_(owner.borrow()) {}
+  ~Lease() { owner_.giveBack(std::move(connection_)); }
+  Lease(const Lease&) = delete;
+  Lease& operator=(const Lease&) = delete;
+  PgConnection& operator*() { return *connection_; }
+
+ private:
+  PostgresStorage& owner_;
+  std::unique_ptr<PgConnection> connection_;
+};
+
+PostgresStorage::PostgresStorage(Options options) : options_(std::move(options)) {
+  // A database that is starting too is waited for, a while.
+  const auto deadline = std::chrono::steady_clock::now() + options_.startupWait;
+  std::unique_ptr<PgConnection> first;
+  while (!first) {
+    try {
+      first = connect();
+    } catch (const StorageError& error) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        throw;
+      }
+      if (options_.onWait) {
+        options_.onWait(std::string(error.what()) + "; trying again");
+      }
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+  }
+  migrate(*first);
+  {
+    std::lock_guard lock(poolMutex_);
+    ++open_;  // the first of the pool's connections
+  }
+  giveBack(std::move(first));
+}
+
+PostgresStorage::~PostgresStorage() = default;
+
+std::unique_ptr<PgConnection> PostgresStorage::connect() {
+  auto connection = std::make_unique<PgConnection>(options_.url, kConnectTimeout);
+  connection->exec(std::string("LISTEN ") + kChanges);
+  // What was committed before it listened it will never hear of.
+  ++version_;
+  return connection;
+}
+
+std::unique_ptr<PgConnection> PostgresStorage::borrow() {
+  {
+    std::unique_lock lock(poolMutex_);
+    poolChanged_.wait(lock, [this] { return !idle_.empty() || open_ < options_.connections; });
+    if (!idle_.empty()) {
+      auto connection = std::move(idle_.back());
+      idle_.pop_back();
+      return connection;
+    }
+    ++open_;  // a place taken for the connection made below
+  }
+  try {
+    return connect();
+  } catch (...) {
+    std::lock_guard lock(poolMutex_);
+    --open_;
+    poolChanged_.notify_one();
+    throw;
+  }
+}
+
+void PostgresStorage::giveBack(std::unique_ptr<PgConnection> connection) {
+  std::lock_guard lock(poolMutex_);
+  if (connection && connection->healthy()) {
+    idle_.push_back(std::move(connection));
+  } else if (connection) {
+    --open_;  // broken: the next borrower connects afresh
+  }
+  poolChanged_.notify_one();
+}
+
+template <typename Work>
+auto PostgresStorage::read(Work&& work) {
+  Lease connection(*this);
+  return work(*connection);
+}
+
+template <typename Work>
+auto PostgresStorage::write(Work&& work) {
+  Lease connection(*this);
+  (*connection).exec("BEGIN");
+  try {
+    auto result = work(*connection);
+    // Every server listening hears of the change when it commits.
+    (*connection).exec(std::string("NOTIFY ") + kChanges);
+    (*connection).exec("COMMIT");
+    ++version_;
+    return result;
+  } catch (...) {
+    (*connection).rollbackQuietly();
+    throw;
+  }
+}
+
+void PostgresStorage::migrate(PgConnection& connection) {
+  const auto& scripts = schemaScripts(SchemaEngine::postgresql);
+  const int latest = scripts.empty() ? 0 : scripts.back().version;
+  connection.exec("CREATE TABLE IF NOT EXISTS vantory_schema (version INTEGER NOT NULL)");
+  connection.exec("BEGIN");
+  try {
+    // One server migrates at a time; the others wait and find it done.
+    connection.exec("LOCK TABLE vantory_schema IN EXCLUSIVE MODE");
+    const auto current = connection.run("schema_version",
+                                        "SELECT coalesce(max(version), 0) FROM vantory_schema", {});
+    const int version = static_cast<int>(current.integer(0, 0));
+    if (version > latest) {
+      throw SchemaTooNew(
+          "the database " + PgConnection::describe(options_.url) + " has schema version " +
+          std::to_string(version) + ", but this vantory-server knows versions up to " +
+          std::to_string(latest) + "; run a newer vantory-server or choose another database");
+    }
+    for (const SchemaScript& script : scripts) {
+      if (script.version > version) {
+        connection.exec(script.sql);
+      }
+    }
+    connection.exec("DELETE FROM vantory_schema");
+    connection.exec("INSERT INTO vantory_schema (version) VALUES (" +
+                    std::to_string(std::max(version, latest)) + ")");
+    connection.exec("COMMIT");
+    schemaVersion_ = std::max(version, latest);
+  } catch (...) {
+    connection.rollbackQuietly();
+    throw;
+  }
+}
+
+std::uint64_t PostgresStorage::dataVersion() {
+  Lease connection(*this);
+  if ((*connection).notifiedSinceLastAsked()) {
+    ++version_;
+  }
+  return version_.load();
+}
+
+std::vector<StoreRow> PostgresStorage::listStores() {
+  return read([](PgConnection& db) {
+    const auto rows =
+        db.run("list_stores", "SELECT id, name, created_by FROM stores ORDER BY id", {});
+    std::vector<StoreRow> stores;
+    stores.reserve(static_cast<std::size_t>(rows.rows()));
+    for (int row = 0; row < rows.rows(); ++row) {
+      stores.push_back({rows.integer(row, 0), rows.text(row, 1), rows.text(row, 2)});
+    }
+    return stores;
+  });
+}
+
+std::int64_t PostgresStorage::addStore(const std::string& name, const std::string& createdBy) {
+  return write([&](PgConnection& db) {
+    return db
+        .run("add_store", "INSERT INTO stores (name, created_by) VALUES ($1, $2) RETURNING id",
+             {name, createdBy})
+        .integer(0, 0);
+  });
+}
+
+std::optional<std::vector<ItemRow>> PostgresStorage::listItems(std::int64_t storeId) {
+  return read([&](PgConnection& db) -> std::optional<std::vector<ItemRow>> {
+    // One round trip: the store's row tells it exists, with or without deals.
+    static const std::string sql = std::string("SELECT ") + kItemColumns +
+                                   " FROM stores s LEFT JOIN items i ON i.store_id = s.id"
+                                   " WHERE s.id = $1 ORDER BY i.id";
+    const auto rows = db.run("list_items", sql.c_str(), {text(storeId)});
+    if (rows.rows() == 0) {
+      return std::nullopt;
+    }
+    std::vector<ItemRow> items;
+    for (int row = 0; row < rows.rows(); ++row) {
+      if (!rows.isNull(row, 0)) {
+        items.push_back(readItem(rows, row));
+      }
+    }
+    return items;
+  });
+}
+
+std::optional<std::int64_t> PostgresStorage::addItem(std::int64_t storeId, const std::string& name,
+                                                     const std::string& description,
+                                                     const std::string& price,
+                                                     const std::string& postedBy) {
+  return write([&](PgConnection& db) -> std::optional<std::int64_t> {
+    const auto rows = db.run("add_item",
+                             "INSERT INTO items (store_id, name, description, price, posted_by) "
+                             "SELECT $1, $2, $3, $4, $5 WHERE EXISTS "
+                             "(SELECT 1 FROM stores WHERE id = $1) RETURNING id",
+                             {text(storeId), name, description, price, postedBy});
+    if (rows.rows() == 0) {
+      return std::nullopt;
+    }
+    return rows.integer(0, 0);
+  });
+}
+
+std::optional<ItemRow> PostgresStorage::getItem(std::int64_t itemId) {
+  return read([&](PgConnection& db) -> std::optional<ItemRow> {
+    static const std::string sql =
+        std::string("SELECT ") + kItemColumns + " FROM items i WHERE i.id = $1";
+    const auto rows = db.run("get_item", sql.c_str(), {text(itemId)});
+    if (rows.rows() == 0) {
+      return std::nullopt;
+    }
+    return readItem(rows, 0);
+  });
+}
+
+bool PostgresStorage::editItem(std::int64_t itemId, const std::string& name,
+                               const std::string& description, const std::string& price) {
+  return write([&](PgConnection& db) {
+    return db.run("edit_item",
+                  "UPDATE items SET name = $2, description = $3, price = $4 WHERE id = $1 "
+                  "RETURNING id",
+                  {text(itemId), name, description, price})
+               .rows() > 0;
+  });
+}
+
+std::optional<std::int64_t> PostgresStorage::addQuantity(const Statement& counter,
+                                                         const Statement& record,
+                                                         std::int64_t itemId,
+                                                         const std::string& name,
+                                                         std::int64_t qty) {
+  return write([&](PgConnection& db) -> std::optional<std::int64_t> {
+    // The counter first: it tells whether the deal exists, and holds its row
+    // until the record is in.
+    if (db.run(counter.name, counter.sql, {text(itemId), text(qty)}).rows() == 0) {
+      return std::nullopt;
+    }
+    return db.run(record.name, record.sql, {text(itemId), text(qty), name}).integer(0, 0);
+  });
+}
+
+std::optional<std::int64_t> PostgresStorage::addInterest(std::int64_t itemId,
+                                                         const std::string& name,
+                                                         std::int64_t qty) {
+  return addQuantity(
+      {"count_interest",
+       "UPDATE items SET interested = interested + $2 WHERE id = $1 RETURNING id"},
+      {"add_interest",
+       "INSERT INTO interests (item_id, qty, name) VALUES ($1, $2, $3) RETURNING id"},
+      itemId, name, qty);
+}
+
+std::optional<std::int64_t> PostgresStorage::addPurchase(std::int64_t itemId,
+                                                         const std::string& name,
+                                                         std::int64_t qty) {
+  return addQuantity(
+      {"count_purchase", "UPDATE items SET bought = bought + $2 WHERE id = $1 RETURNING id"},
+      {"add_purchase",
+       "INSERT INTO purchases (item_id, qty, name) VALUES ($1, $2, $3) RETURNING id"},
+      itemId, name, qty);
+}
+
+std::optional<std::vector<QuantityRow>> PostgresStorage::listQuantities(const char* statement,
+                                                                        const char* sql,
+                                                                        std::int64_t itemId) {
+  return read([&](PgConnection& db) -> std::optional<std::vector<QuantityRow>> {
+    const auto rows = db.run(statement, sql, {text(itemId)});
+    if (rows.rows() == 0) {
+      return std::nullopt;
+    }
+    std::vector<QuantityRow> records;
+    for (int row = 0; row < rows.rows(); ++row) {
+      if (!rows.isNull(row, 1)) {
+        records.push_back({rows.text(row, 0), rows.integer(row, 1)});
+      }
+    }
+    return records;
+  });
+}
+
+std::optional<std::vector<QuantityRow>> PostgresStorage::listInterests(std::int64_t itemId) {
+  return listQuantities("list_interests",
+                        "SELECT x.name, x.qty FROM items i LEFT JOIN interests x ON "
+                        "x.item_id = i.id WHERE i.id = $1 ORDER BY x.id",
+                        itemId);
+}
+
+std::optional<std::vector<QuantityRow>> PostgresStorage::listPurchases(std::int64_t itemId) {
+  return listQuantities("list_purchases",
+                        "SELECT x.name, x.qty FROM items i LEFT JOIN purchases x ON "
+                        "x.item_id = i.id WHERE i.id = $1 ORDER BY x.id",
+                        itemId);
+}
+
+std::vector<ItemRow> PostgresStorage::search(const std::string& query) {
+  // The order SQLite gives: store names with ASCII letters folded, compared
+  // byte by byte, then store, then deal.
+  static const std::string sql = std::string("SELECT ") + kItemColumns +
+                                 ", s.name FROM items i JOIN stores s ON s.id = i.store_id"
+                                 " WHERE i.name ILIKE $1 OR i.description ILIKE $1"
+                                 " ORDER BY translate(s.name, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ',"
+                                 " 'abcdefghijklmnopqrstuvwxyz') COLLATE \"C\", s.id, i.id";
+  return read([&](PgConnection& db) {
+    const auto rows = db.run("search", sql.c_str(), {containing(query)});
+    std::vector<ItemRow> items;
+    items.reserve(static_cast<std::size_t>(rows.rows()));
+    for (int row = 0; row < rows.rows(); ++row) {
+      ItemRow item = readItem(rows, row);
+      item.storeName = rows.text(row, 8);
+      items.push_back(std::move(item));
+    }
+    return items;
+  });
+}
+
+}  // namespace vantory::service

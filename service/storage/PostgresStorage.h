@@ -1,0 +1,96 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "storage/PgConnection.h"
+#include "storage/Storage.h"
+
+namespace vantory::service {
+
+// The shared data in PostgreSQL, for groups that outgrow one machine: any
+// number of servers on one database are one service. Connections come from a
+// pool sized to the server's threads; counters change in the same transaction
+// as their records. Every write transaction sends a notification on commit
+// and every connection listens for them; dataVersion() (which cached replies
+// are keyed by) makes one round trip, with which PostgreSQL delivers every
+// notification of a commit that came before it, so no server serves a stale
+// cache. When the database cannot be reached, calls raise StorageError
+// (`unavailable`) and the next ones connect again.
+class PostgresStorage : public Storage {
+ public:
+  struct Options {
+    std::string url;  // postgresql://USER@HOST:PORT/DBNAME
+    std::size_t connections = 4;
+    // How long to wait at start for a database that cannot be reached yet.
+    std::chrono::seconds startupWait = std::chrono::seconds(30);
+    // Told about each failed attempt while waiting.
+    std::function<void(const std::string& message)> onWait;
+  };
+
+  explicit PostgresStorage(Options options);
+  ~PostgresStorage() override;
+  PostgresStorage(const PostgresStorage&) = delete;
+  PostgresStorage& operator=(const PostgresStorage&) = delete;
+
+  std::vector<StoreRow> listStores() override;
+  std::int64_t addStore(const std::string& name, const std::string& createdBy) override;
+  std::optional<std::vector<ItemRow>> listItems(std::int64_t storeId) override;
+  std::optional<std::int64_t> addItem(std::int64_t storeId, const std::string& name,
+                                      const std::string& description, const std::string& price,
+                                      const std::string& postedBy) override;
+  std::optional<ItemRow> getItem(std::int64_t itemId) override;
+  bool editItem(std::int64_t itemId, const std::string& name, const std::string& description,
+                const std::string& price) override;
+  std::optional<std::int64_t> addInterest(std::int64_t itemId, const std::string& name,
+                                          std::int64_t qty) override;
+  std::optional<std::int64_t> addPurchase(std::int64_t itemId, const std::string& name,
+                                          std::int64_t qty) override;
+  std::optional<std::vector<QuantityRow>> listInterests(std::int64_t itemId) override;
+  std::optional<std::vector<QuantityRow>> listPurchases(std::int64_t itemId) override;
+  std::vector<ItemRow> search(const std::string& text) override;
+  std::uint64_t dataVersion() override;
+
+  int schemaVersion() const { return schemaVersion_; }
+
+ private:
+  class Lease;
+  // A prepared statement: its name on each connection and its text.
+  struct Statement {
+    const char* name;
+    const char* sql;
+  };
+
+  std::unique_ptr<PgConnection> connect();
+  std::unique_ptr<PgConnection> borrow();
+  void giveBack(std::unique_ptr<PgConnection> connection);
+  template <typename Work>
+  auto read(Work&& work);
+  template <typename Work>
+  auto write(Work&& work);
+  void migrate(PgConnection& connection);
+  std::optional<std::int64_t> addQuantity(const Statement& counter, const Statement& record,
+                                          std::int64_t itemId, const std::string& name,
+                                          std::int64_t qty);
+  std::optional<std::vector<QuantityRow>> listQuantities(const char* statement, const char* sql,
+                                                         std::int64_t itemId);
+
+  Options options_;
+  int schemaVersion_ = 0;
+
+  std::mutex poolMutex_;
+  std::condition_variable poolChanged_;
+  std::vector<std::unique_ptr<PgConnection>> idle_;
+  std::size_t open_ = 0;
+
+  std::atomic<std::uint64_t> version_{1};
+};
+
+}  // namespace vantory::service

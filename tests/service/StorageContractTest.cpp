@@ -1,0 +1,220 @@
+// What every Storage must do, run against SQLite and against a throwaway
+// PostgreSQL cluster: the two must behave alike in every detail.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "storage/PostgresStorage.h"
+#include "storage/SqliteStorage.h"
+#include "support/PostgresCluster.h"
+
+using namespace vantory::service;
+
+namespace {
+
+enum class Backend { sqlite, postgresql };
+
+class StorageContractTest : public ::testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == Backend::postgresql) {
+      cluster_ = std::make_unique<testsupport::PostgresCluster>();
+      if (cluster_->unavailable()) {
+        GTEST_SKIP() << *cluster_->unavailable();
+      }
+    } else {
+      directory_ = std::filesystem::temp_directory_path() /
+                   ("vantory-contract-" + std::to_string(::getpid()));
+      std::filesystem::create_directories(directory_);
+    }
+    storage_ = open();
+  }
+  void TearDown() override {
+    storage_.reset();
+    cluster_.reset();
+    if (!directory_.empty()) {
+      std::filesystem::remove_all(directory_);
+    }
+  }
+
+  // Another storage on the same data (as a second server has).
+  std::unique_ptr<Storage> open() {
+    if (GetParam() == Backend::postgresql) {
+      return std::make_unique<PostgresStorage>(
+          PostgresStorage::Options{cluster_->url(), 4, std::chrono::seconds(5), {}});
+    }
+    return std::make_unique<SqliteStorage>(directory_ / "vantory.db");
+  }
+
+  std::filesystem::path directory_;
+  std::unique_ptr<testsupport::PostgresCluster> cluster_;
+  std::unique_ptr<Storage> storage_;
+};
+
+TEST_P(StorageContractTest, EveryFieldComesBackAsStoredLongAndNonAsciiText) {
+  const std::string accents = "Caf\xC3\xA9 cr\xC3\xA8me \xF0\x9F\x98\x80 \xE4\xB8\xAD\xE6\x96\x87";
+  const std::string awkward = "50% off_it \\ \"q\" 'a' [b] & = + %41\ttab\nline";
+  const std::string longText(2000, 'x');
+  const auto store = storage_->addStore(accents, awkward);
+  ASSERT_EQ(store, 1);
+  EXPECT_EQ(storage_->addStore("Second", "Bo"), 2);
+  const auto stores = storage_->listStores();
+  ASSERT_EQ(stores.size(), 2U);
+  EXPECT_EQ(stores[0].name, accents);
+  EXPECT_EQ(stores[0].createdBy, awkward);
+
+  const auto item = storage_->addItem(store, awkward, longText, "19.99", accents);
+  ASSERT_EQ(item, 1);
+  auto read = storage_->getItem(*item);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->storeId, store);
+  EXPECT_EQ(read->name, awkward);
+  EXPECT_EQ(read->description, longText);
+  EXPECT_EQ(read->price, "19.99");
+  EXPECT_EQ(read->postedBy, accents);
+  EXPECT_EQ(read->interested, 0);
+  EXPECT_EQ(read->bought, 0);
+
+  // An edit changes the three texts it names and nothing else.
+  ASSERT_TRUE(storage_->editItem(*item, "Name2", "Desc2", "0.5"));
+  read = storage_->getItem(*item);
+  EXPECT_EQ(read->name, "Name2");
+  EXPECT_EQ(read->description, "Desc2");
+  EXPECT_EQ(read->price, "0.5");
+  EXPECT_EQ(read->postedBy, accents);
+  const auto listed = storage_->listItems(store);
+  ASSERT_TRUE(listed);
+  ASSERT_EQ(listed->size(), 1U);
+  EXPECT_EQ(listed->front().name, "Name2");
+  ASSERT_TRUE(storage_->listItems(2));
+  EXPECT_TRUE(storage_->listItems(2)->empty()) << "a store without deals";
+}
+
+TEST_P(StorageContractTest, UnknownIdsGiveNothingAndChangeNothing) {
+  storage_->addStore("Deli", "Ann");
+  storage_->addItem(1, "Milk", "", "1", "Bo");
+  const auto version = storage_->dataVersion();
+  EXPECT_FALSE(storage_->listItems(9));
+  EXPECT_FALSE(storage_->addItem(9, "A", "", "1", "B"));
+  EXPECT_FALSE(storage_->getItem(9));
+  EXPECT_FALSE(storage_->editItem(9, "A", "", "1"));
+  EXPECT_FALSE(storage_->addInterest(9, "A", 1));
+  EXPECT_FALSE(storage_->addPurchase(9, "A", 1));
+  EXPECT_FALSE(storage_->listInterests(9));
+  EXPECT_FALSE(storage_->listPurchases(9));
+  EXPECT_EQ(storage_->listItems(1)->size(), 1U);
+  EXPECT_EQ(storage_->addItem(1, "Eggs", "", "1", "Bo"), 2) << "no id was used up";
+  EXPECT_NE(storage_->dataVersion(), version);
+}
+
+TEST_P(StorageContractTest, CountersAreTheSumsOfTheirRecordsAlsoUnderConcurrency) {
+  storage_->addStore("Deli", "Ann");
+  storage_->addItem(1, "Milk", "", "1", "Bo");
+  std::vector<std::thread> writers;
+  for (int writer = 0; writer < 4; ++writer) {
+    writers.emplace_back([this, writer] {
+      for (int i = 0; i < 25; ++i) {
+        storage_->addInterest(1, "W" + std::to_string(writer), i % 3 + 1);
+        storage_->addPurchase(1, "W" + std::to_string(writer), 1);
+      }
+    });
+  }
+  for (auto& writer : writers) {
+    writer.join();
+  }
+  const auto item = storage_->getItem(1);
+  const auto interests = storage_->listInterests(1);
+  const auto purchases = storage_->listPurchases(1);
+  ASSERT_TRUE(item && interests && purchases);
+  std::int64_t wanted = 0;
+  for (const auto& interest : *interests) {
+    wanted += interest.qty;
+  }
+  EXPECT_EQ(interests->size(), 100U);
+  EXPECT_EQ(purchases->size(), 100U);
+  EXPECT_EQ(item->interested, wanted);
+  EXPECT_EQ(item->bought, 100);
+}
+
+TEST_P(StorageContractTest, SearchIsLiteralIgnoresCaseAndKeepsItsOrder) {
+  storage_->addStore("zeta", "A");
+  storage_->addStore("Alpha", "A");
+  storage_->addStore("alpha", "A");
+  const auto deal = [this](std::int64_t store, const std::string& name,
+                           const std::string& description) {
+    storage_->addItem(store, name, description, "1", "B");
+  };
+  deal(1, "Whole MILK", "");
+  deal(2, "Bread", "goes with milk");
+  deal(2, "Sale 50% off", "100_percent");
+  deal(1, "Caf\xC3\xA9 cr\xC3\xA8me", "");
+  deal(3, "Milky Way", "a\\b [x]");
+  deal(2, "Quote \"it\"", "");
+  const auto found = [this](const std::string& query) {
+    std::vector<std::string> names;
+    for (const auto& item : storage_->search(query)) {
+      names.push_back(item.storeName + "/" + item.name);
+    }
+    return names;
+  };
+  using Found = std::vector<std::string>;
+  EXPECT_EQ(found("mIlK"), (Found{"Alpha/Bread", "alpha/Milky Way", "zeta/Whole MILK"}))
+      << "store names ignoring ASCII case, then store, then deal";
+  EXPECT_EQ(found("50%"), Found{"Alpha/Sale 50% off"});
+  EXPECT_EQ(found("%"), Found{"Alpha/Sale 50% off"});
+  EXPECT_EQ(found("_"), Found{"Alpha/Sale 50% off"});
+  EXPECT_EQ(found("0_p"), Found{"Alpha/Sale 50% off"});
+  EXPECT_EQ(found("\\b"), Found{"alpha/Milky Way"});
+  EXPECT_EQ(found("[x]"), Found{"alpha/Milky Way"});
+  EXPECT_EQ(found("\"it\""), Found{"Alpha/Quote \"it\""});
+  EXPECT_EQ(found("CAF\xC3\x89"), Found{"zeta/Caf\xC3\xA9 cr\xC3\xA8me"});
+  EXPECT_EQ(found("e"), (Found{"Alpha/Bread", "Alpha/Sale 50% off", "Alpha/Quote \"it\"",
+                               "zeta/Whole MILK", "zeta/Caf\xC3\xA9 cr\xC3\xA8me"}))
+      << "one character, through every name and description";
+  EXPECT_EQ(found("nothing"), Found{});
+  storage_->editItem(1, "Whole oats", "", "1");
+  EXPECT_EQ(found("oats"), Found{"zeta/Whole oats"}) << "edits are found at once";
+}
+
+TEST_P(StorageContractTest, ASecondStorageOnTheSameDataSeesEveryCommit) {
+  auto other = open();
+  const auto before = other->dataVersion();
+  storage_->addStore("Deli", "Ann");
+  // The other side's version has moved by the time the commit returned.
+  auto after = other->dataVersion();
+  for (int wait = 0; wait < 100 && after == before; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    after = other->dataVersion();
+  }
+  EXPECT_NE(after, before);
+  EXPECT_EQ(other->listStores().size(), 1U);
+  other->addItem(1, "Milk", "", "1", "Bo");
+  EXPECT_EQ(storage_->getItem(1)->name, "Milk");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StorageContractTest,
+                         ::testing::Values(Backend::sqlite, Backend::postgresql),
+                         [](const ::testing::TestParamInfo<Backend>& info) {
+                           return info.param == Backend::sqlite ? "SQLite" : "PostgreSQL";
+                         });
+
+TEST(PostgresStorage, ASchemaFromANewerServerIsRefused) {
+  testsupport::PostgresCluster cluster;
+  if (cluster.unavailable()) {
+    GTEST_SKIP() << *cluster.unavailable();
+  }
+  { PostgresStorage first({cluster.url(), 2, std::chrono::seconds(5), {}}); }
+  cluster.sql("UPDATE vantory_schema SET version = 99");
+  try {
+    PostgresStorage newer({cluster.url(), 2, std::chrono::seconds(5), {}});
+    FAIL() << "a newer schema was accepted";
+  } catch (const SchemaTooNew& error) {
+    EXPECT_NE(std::string(error.what()).find("schema version 99"), std::string::npos);
+    EXPECT_NE(std::string(error.what()).find("newer vantory-server"), std::string::npos);
+  }
+}
+
+}  // namespace
