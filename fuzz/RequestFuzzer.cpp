@@ -69,10 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ApiRequest request{input.substr(0, space), input.substr(space + 1, lineEnd - space - 1),
                            input.substr(lineEnd + 1)};
   const ApiReply reply = service.handler.handle(request);
-  const Response response = makeResponse(reply, 11, true);
+  const auto response = makeResponse(reply, 11, true);
   std::ostringstream bytes;
-  bytes << response;
-  const nlohmann::json body = nlohmann::json::parse(response.body(), nullptr, false);
+  bytes << response->message;
+  const nlohmann::json body = nlohmann::json::parse(*response->payload, nullptr, false);
   if (!documentedStatus(reply.status) || !body.is_object() || bytes.str().empty()) {
     std::abort();
   }

@@ -5,50 +5,11 @@
 #include "platform/Console.h"
 #include "platform/JsonSerialization.h"
 #include "platform/UrlSession.h"
+#include "platform/Utf8.h"
 
 namespace vantory {
 
 namespace {
-
-// Invalid sequences become U+FFFD, so a STRING delivery is always valid text.
-std::string decodeUtf8(const platform::Data& bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  std::size_t i = 0;
-  const auto at = [&bytes](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-  while (i < bytes.size()) {
-    const unsigned char lead = at(i);
-    std::size_t length = 0;
-    if (lead < 0x80) {
-      length = 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-    }
-    bool valid = length > 0 && i + length <= bytes.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      valid = (at(i + k) & 0xC0) == 0x80;
-    }
-    if (valid && length == 3) {
-      const unsigned char second = at(i + 1);
-      valid = !(lead == 0xE0 && second < 0xA0) && !(lead == 0xED && second >= 0xA0);
-    } else if (valid && length == 4) {
-      const unsigned char second = at(i + 1);
-      valid = !(lead == 0xF0 && second < 0x90) && !(lead == 0xF4 && second >= 0x90);
-    }
-    if (valid) {
-      text.append(bytes, i, length);
-      i += length;
-    } else {
-      text += "\xEF\xBF\xBD";
-      ++i;
-    }
-  }
-  return text;
-}
 
 // Long enough for any sentence a service means a person to read.
 constexpr std::size_t kMaxMessageBytes = 500;
@@ -174,7 +135,8 @@ bool WebServiceCall::processDataWithData(const std::optional<platform::Data>& da
   switch (*reponseType_) {
     case ResponseType::STRING:
       if (responseTypeString) {
-        responseTypeString(decodeUtf8(*data));
+        // Invalid sequences become U+FFFD, so a STRING delivery is always text.
+        responseTypeString(platform::Utf8::replacingInvalid(*data));
       }
       return true;
     case ResponseType::JSON: {

@@ -22,7 +22,8 @@ enum class ResponseType { STRING = 0, JSON = 1, DATA = 2 };
 class WebServiceCall : public std::enable_shared_from_this<WebServiceCall> {
  public:
   using StringCompletion = std::function<void(const std::string&)>;
-  using JsonCompletion = std::function<void(const std::optional<nlohmann::json>&)>;
+  // Takes the parsed reply over (a long list is moved on, never copied).
+  using JsonCompletion = std::function<void(std::optional<nlohmann::json>)>;
   using DataCompletion = std::function<void(const platform::Data&)>;
   // Why a call produced nothing usable for its caller.
   struct Failure {

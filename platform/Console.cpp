@@ -23,9 +23,8 @@ void Console::print(std::string_view line) {
     sink(line);
     return;
   }
-  std::string whole(line);
-  whole += '\n';
-  std::fwrite(whole.data(), 1, whole.size(), stdout);
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
   std::fflush(stdout);
 }
 

@@ -20,10 +20,14 @@ constexpr std::string_view kPrefix = "/kelvane/qx/";
 using nlohmann::json;
 
 // A reply whose body is already JSON text.
-ApiReply written(std::string text) {
+ApiReply written(ReplyCache::Text text) {
   ApiReply reply;
-  reply.serialized = std::make_shared<const std::string>(std::move(text));
+  reply.serialized = std::move(text);
   return reply;
+}
+
+ApiReply written(std::string text) {
+  return written(std::make_shared<const std::string>(std::move(text)));
 }
 
 void writeItem(JsonText::Writer& out, const ItemRow& item) {
@@ -195,16 +199,10 @@ ApiReply RequestHandler::route(const ApiRequest& request) {
 }
 
 ApiReply RequestHandler::getListOfStores() {
-  std::lock_guard lock(storesCacheMutex_);
   const std::uint64_t version = storage_.dataVersion();
-  if (!storesCache_ || storesCacheVersion_ != version) {
-    storesCache_ = std::make_shared<const std::string>(
-        JsonText::list("Stores", storage_.listStores(), JsonText::writeStore));
-    storesCacheVersion_ = version;
-  }
-  ApiReply reply;
-  reply.serialized = storesCache_;
-  return reply;
+  return written(stores_.get(0, version, [this] {
+    return JsonText::list("Stores", storage_.listStores(), JsonText::writeStore);
+  }));
 }
 
 ApiReply RequestHandler::addStore(std::string_view body) {
@@ -220,11 +218,16 @@ ApiReply RequestHandler::addStore(std::string_view body) {
 
 ApiReply RequestHandler::getListOfItems(std::string_view query) {
   return withId(query, "store_id", [this](std::int64_t storeId) {
-    const auto items = storage_.listItems(storeId);
-    if (!items) {
-      return notFound("store");
-    }
-    return written(JsonText::list("Items", *items, writeItem));
+    const std::uint64_t version = storage_.dataVersion();
+    auto text = items_.get(static_cast<std::uint64_t>(storeId), version,
+                           [this, storeId]() -> std::optional<std::string> {
+                             const auto items = storage_.listItems(storeId);
+                             if (!items) {
+                               return std::nullopt;
+                             }
+                             return JsonText::list("Items", *items, writeItem);
+                           });
+    return text ? written(std::move(text)) : notFound("store");
   });
 }
 

@@ -10,6 +10,7 @@
 
 #include "api/ApiReply.h"
 #include "api/ApiRequest.h"
+#include "api/ReplyCache.h"
 #include "storage/Storage.h"
 
 namespace vantory::service {
@@ -50,12 +51,10 @@ class RequestHandler {
   Storage& storage_;
   std::map<std::string, Route, std::less<>> routes_;
 
-  // The store list is read far more often than anything is written: its
-  // reply is kept written out until the next commit to the storage (by this
-  // server or another sharing it).
-  std::mutex storesCacheMutex_;
-  std::uint64_t storesCacheVersion_ = 0;
-  std::shared_ptr<const std::string> storesCache_;
+  // The store list and the deals of each store, kept written out until the
+  // next commit to the storage (by this server or another sharing it).
+  ReplyCache stores_;
+  ReplyCache items_;
 };
 
 }  // namespace vantory::service

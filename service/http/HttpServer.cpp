@@ -210,11 +210,11 @@ void HttpServer::accepted(tcp::socket socket) {
 void HttpServer::turnAway(tcp::socket socket, const std::string& client, int status,
                           const std::string& message) {
   const ApiReply reply = ApiReply::error(status, message);
-  auto response = std::make_shared<Response>(makeResponse(reply, 11, false));
-  log_.request({client, "-", "-", status, response->body().size(), std::chrono::microseconds(0),
+  auto response = makeResponse(reply, 11, false);
+  log_.request({client, "-", "-", status, response->payload->size(), std::chrono::microseconds(0),
                 reply.cause});
   auto connection = std::make_shared<tcp::socket>(std::move(socket));
-  boost::beast::http::async_write(*connection, *response,
+  boost::beast::http::async_write(*connection, response->message,
                                   [connection, response](boost::system::error_code, std::size_t) {
                                     boost::system::error_code ignored;
                                     connection->shutdown(tcp::socket::shutdown_both, ignored);

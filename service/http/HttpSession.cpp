@@ -7,19 +7,25 @@ namespace vantory::service {
 namespace beast = boost::beast;
 namespace http = boost::beast::http;
 
-Response makeResponse(const ApiReply& reply, unsigned version, bool keepAlive) {
-  Response response(static_cast<http::status>(reply.status), version);
-  response.set(http::field::server, "vantory-server");
-  response.set(http::field::content_type, "application/json");
+std::shared_ptr<Response> makeResponse(const ApiReply& reply, unsigned version, bool keepAlive) {
+  auto response = std::make_shared<Response>();
+  response->payload = reply.serialized
+                          ? reply.serialized
+                          : std::make_shared<const std::string>(reply.serializedBody());
+  auto& message = response->message;
+  message.result(static_cast<http::status>(reply.status));
+  message.version(version);
+  message.set(http::field::server, "vantory-server");
+  message.set(http::field::content_type, "application/json");
   if (!reply.allow.empty()) {
-    response.set(http::field::allow, reply.allow);
+    message.set(http::field::allow, reply.allow);
   }
   if (reply.status == 503) {
-    response.set(http::field::retry_after, "1");
+    message.set(http::field::retry_after, "1");
   }
-  response.body() = reply.serializedBody();
-  response.keep_alive(keepAlive);
-  response.prepare_payload();
+  message.body() = {response->payload->data(), response->payload->size()};
+  message.keep_alive(keepAlive);
+  message.prepare_payload();
   return response;
 }
 
@@ -109,22 +115,22 @@ void HttpSession::answer() {
                               std::move(request.body())};
   const ApiReply reply = context_.handler.handle(apiRequest);
   const bool keepAlive = request.keep_alive() && !context_.stopping;
-  auto response = std::make_shared<Response>(makeResponse(reply, request.version(), keepAlive));
-  logRequest(apiRequest.method, apiRequest.target, reply, response->body().size());
+  auto response = makeResponse(reply, request.version(), keepAlive);
+  logRequest(apiRequest.method, apiRequest.target, reply, response->payload->size());
   send(response, keepAlive);
 }
 
 void HttpSession::refuse(http::status status, const std::string& message) {
   busy_ = true;
   const ApiReply reply = ApiReply::error(static_cast<int>(status), message);
-  auto response = std::make_shared<Response>(makeResponse(reply, 11, false));
+  auto response = makeResponse(reply, 11, false);
   std::string method = "-";
   std::string target = "-";
   if (parser_ && parser_->is_header_done()) {
     method = std::string(parser_->get().method_string());
     target = std::string(parser_->get().target());
   }
-  logRequest(method, target, reply, response->body().size());
+  logRequest(method, target, reply, response->payload->size());
   send(response, false);
 }
 
@@ -144,7 +150,7 @@ void HttpSession::logRequest(std::string_view method, std::string_view target,
 void HttpSession::send(const std::shared_ptr<Response>& response, bool keepAlive) {
   stream_.expires_after(context_.timeout);
   http::async_write(
-      stream_, *response,
+      stream_, response->message,
       [self = shared_from_this(), response, keepAlive](beast::error_code error, std::size_t bytes) {
         self->onWrite(keepAlive, error, bytes);
       });

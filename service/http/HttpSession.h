@@ -29,9 +29,13 @@ struct SessionContext {
   std::function<void(const void* session)> closed;
 };
 
-// The HTTP response for a handler's reply.
-using Response = boost::beast::http::response<boost::beast::http::string_body>;
-Response makeResponse(const ApiReply& reply, unsigned version, bool keepAlive);
+// A response as it goes out: its head, and a body shared with whoever else
+// holds it, so a cached reply goes out without being copied.
+struct Response {
+  std::shared_ptr<const std::string> payload;
+  boost::beast::http::response<boost::beast::http::span_body<const char>> message;
+};
+std::shared_ptr<Response> makeResponse(const ApiReply& reply, unsigned version, bool keepAlive);
 
 // One client connection: reads requests (HTTP/1.1, keep-alive), hands each
 // to the request handler, writes the reply. It only reads, writes, times out

@@ -57,7 +57,22 @@ class PostgresStorage::Lease {
   std::unique_ptr<PgConnection> connection_;
 };
 
-PostgresStorage::PostgresStorage(Options options) : options_(std::move(options)) {
+PostgresStorage::PostgresStorage(Options options)
+    : options_(std::move(options)),
+      commits_([this](const std::function<void(PgConnection&)>& work) {
+        Lease connection(*this);
+        (*connection).exec("BEGIN");
+        try {
+          work(*connection);
+          // Every server listening hears of the change when it commits.
+          (*connection).exec(std::string("NOTIFY ") + kChanges);
+          (*connection).exec("COMMIT");
+          ++version_;
+        } catch (...) {
+          (*connection).rollbackQuietly();
+          throw;
+        }
+      }) {
   // A database that is starting too is waited for, a while.
   const auto deadline = std::chrono::steady_clock::now() + options_.startupWait;
   std::unique_ptr<PgConnection> first;
@@ -131,19 +146,7 @@ auto PostgresStorage::read(Work&& work) {
 
 template <typename Work>
 auto PostgresStorage::write(Work&& work) {
-  Lease connection(*this);
-  (*connection).exec("BEGIN");
-  try {
-    auto result = work(*connection);
-    // Every server listening hears of the change when it commits.
-    (*connection).exec(std::string("NOTIFY ") + kChanges);
-    (*connection).exec("COMMIT");
-    ++version_;
-    return result;
-  } catch (...) {
-    (*connection).rollbackQuietly();
-    throw;
-  }
+  return commits_.run(std::forward<Work>(work));
 }
 
 void PostgresStorage::migrate(PgConnection& connection) {
@@ -180,9 +183,36 @@ void PostgresStorage::migrate(PgConnection& connection) {
 }
 
 std::uint64_t PostgresStorage::dataVersion() {
-  Lease connection(*this);
-  if ((*connection).notifiedSinceLastAsked()) {
-    ++version_;
+  // Any check that begins after this call began will do (one already under
+  // way may have started too early), so callers share checks: a busy server
+  // makes about one round trip per round-trip time, not one per request.
+  std::unique_lock lock(checkMutex_);
+  const std::uint64_t wanted = checksStarted_ + 1;
+  while (checksFinished_ < wanted) {
+    if (checking_) {
+      checkDone_.wait(lock);
+      continue;
+    }
+    checking_ = true;
+    const std::uint64_t number = ++checksStarted_;
+    lock.unlock();
+    std::exception_ptr failure;
+    try {
+      Lease connection(*this);
+      if ((*connection).notifiedSinceLastAsked()) {
+        ++version_;
+      }
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    lock.lock();
+    checking_ = false;
+    checksFinished_ = number;
+    lastCheckFailure_ = failure;
+    checkDone_.notify_all();
+  }
+  if (lastCheckFailure_) {
+    std::rethrow_exception(lastCheckFailure_);
   }
   return version_.load();
 }

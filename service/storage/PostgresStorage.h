@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "storage/GroupCommit.h"
 #include "storage/PgConnection.h"
 #include "storage/Storage.h"
 
@@ -17,9 +18,9 @@ namespace vantory::service {
 
 // The shared data in PostgreSQL, for groups that outgrow one machine: any
 // number of servers on one database are one service. Connections come from a
-// pool sized to the server's threads; counters change in the same transaction
-// as their records. Every write transaction sends a notification on commit
-// and every connection listens for them; dataVersion() (which cached replies
+// pool sized to the server's threads; writes are gathered into group commits
+// and counters change in the same transaction as their records. Every write transaction sends a
+// notification on commit and every connection listens for them; dataVersion() (which cached replies
 // are keyed by) makes one round trip, with which PostgreSQL delivers every
 // notification of a commit that came before it, so no server serves a stale
 // cache. When the database cannot be reached, calls raise StorageError
@@ -91,6 +92,13 @@ class PostgresStorage : public Storage {
   std::size_t open_ = 0;
 
   std::atomic<std::uint64_t> version_{1};
+  std::mutex checkMutex_;
+  std::condition_variable checkDone_;
+  std::uint64_t checksStarted_ = 0;
+  std::uint64_t checksFinished_ = 0;
+  bool checking_ = false;
+  std::exception_ptr lastCheckFailure_;
+  GroupCommit<PgConnection> commits_;
 };
 
 }  // namespace vantory::service

@@ -1,6 +1,9 @@
 #include "SqliteStorage.h"
 
 #include "Utf8.h"
+
+#include <algorithm>
+#include <unordered_map>
 #include "storage/Schema.h"
 #include "storage/StorageError.h"
 
@@ -62,7 +65,18 @@ class SqliteStorage::ReaderLease {
   std::unique_ptr<SqliteConnection> reader_;
 };
 
-SqliteStorage::SqliteStorage(const std::filesystem::path& file, Sync sync) : file_(file) {
+SqliteStorage::SqliteStorage(const std::filesystem::path& file, Sync sync)
+    : file_(file), commits_([this](const std::function<void(SqliteConnection&)>& work) {
+        std::lock_guard lock(writerMutex_);
+        writer_->prepare("BEGIN IMMEDIATE").step();
+        try {
+          work(*writer_);
+          writer_->prepare("COMMIT").step();
+        } catch (...) {
+          writer_->rollbackQuietly();
+          throw;
+        }
+      }) {
   writer_ = std::make_unique<SqliteConnection>(file, false);
   writer_->exec("PRAGMA journal_mode=WAL");
   writer_->exec(sync == Sync::full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
@@ -169,21 +183,19 @@ auto SqliteStorage::read(Work&& work) {
 }
 
 template <typename Work>
+auto SqliteStorage::readOne(Work&& work) {
+  // One statement is its own snapshot: no transaction around it.
+  ReaderLease lease(*this);
+  return work(lease.connection());
+}
+
+template <typename Work>
 auto SqliteStorage::write(Work&& work) {
-  std::lock_guard lock(writerMutex_);
-  writer_->prepare("BEGIN IMMEDIATE").step();
-  try {
-    auto result = work(*writer_);
-    writer_->prepare("COMMIT").step();
-    return result;
-  } catch (...) {
-    writer_->rollbackQuietly();
-    throw;
-  }
+  return commits_.run(std::forward<Work>(work));
 }
 
 std::vector<StoreRow> SqliteStorage::listStores() {
-  return read([](SqliteConnection& db) {
+  return readOne([](SqliteConnection& db) {
     std::vector<StoreRow> stores;
     auto statement = db.prepare("SELECT id, name, created_by FROM stores ORDER BY id");
     while (statement.step()) {
@@ -243,7 +255,7 @@ std::optional<std::int64_t> SqliteStorage::addItem(std::int64_t storeId, const s
 }
 
 std::optional<ItemRow> SqliteStorage::getItem(std::int64_t itemId) {
-  return read([&](SqliteConnection& db) -> std::optional<ItemRow> {
+  return readOne([&](SqliteConnection& db) -> std::optional<ItemRow> {
     static const std::string sql =
         std::string("SELECT ") + kItemColumns + " FROM items i WHERE i.id = ?1";
     auto statement = db.prepare(sql.c_str());
@@ -323,32 +335,54 @@ std::optional<std::vector<QuantityRow>> SqliteStorage::listPurchases(std::int64_
 }
 
 std::vector<ItemRow> SqliteStorage::search(const std::string& text) {
-  static const std::string order = " ORDER BY s.name COLLATE NOCASE, s.id, i.id";
   // Three characters or more: the trigram index. Shorter texts have no
   // trigram, so they scan (ASCII letters fold case there).
   static const std::string indexed = std::string("SELECT ") + kItemColumns +
                                      ", s.name FROM items_search f"
                                      " JOIN items i ON i.id = f.rowid"
                                      " JOIN stores s ON s.id = i.store_id"
-                                     " WHERE items_search MATCH ?1" +
-                                     order;
+                                     " WHERE items_search MATCH ?1";
   static const std::string scanned = std::string("SELECT ") + kItemColumns +
                                      ", s.name FROM items i JOIN stores s ON s.id = i.store_id"
                                      " WHERE instr(lower(i.name), lower(?1)) > 0"
-                                     " OR instr(lower(i.description), lower(?1)) > 0" +
-                                     order;
+                                     " OR instr(lower(i.description), lower(?1)) > 0";
   const bool useIndex = Utf8::characterCount(text) >= 3;
-  return read([&](SqliteConnection& db) {
+  std::vector<ItemRow> items = readOne([&](SqliteConnection& db) {
     auto statement = db.prepare(useIndex ? indexed.c_str() : scanned.c_str());
     statement.bind(1, useIndex ? ftsPhrase(text) : text);
-    std::vector<ItemRow> items;
+    std::vector<ItemRow> found;
     while (statement.step()) {
       ItemRow item = readItem(statement);
       item.storeName = statement.columnText(8);
-      items.push_back(std::move(item));
+      found.push_back(std::move(item));
     }
-    return items;
+    return found;
   });
+  // Ordered by store name with ASCII letters folded (as COLLATE NOCASE), then
+  // store, then deal: sorted here, by a rank per store, which costs far less
+  // than SQLite's sort of every matching row by its store's name.
+  std::unordered_map<std::int64_t, std::string> names;
+  for (const ItemRow& item : items) {
+    names.emplace(item.storeId, item.storeName);
+  }
+  std::vector<std::pair<std::string, std::int64_t>> stores;
+  for (auto& [id, name] : names) {
+    for (char& c : name) {
+      c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    stores.emplace_back(std::move(name), id);
+  }
+  std::sort(stores.begin(), stores.end());
+  std::unordered_map<std::int64_t, std::size_t> rank;
+  for (std::size_t i = 0; i < stores.size(); ++i) {
+    rank.emplace(stores[i].second, i);
+  }
+  std::sort(items.begin(), items.end(), [&rank](const ItemRow& a, const ItemRow& b) {
+    const std::size_t first = rank[a.storeId];
+    const std::size_t second = rank[b.storeId];
+    return first != second ? first < second : a.id < b.id;
+  });
+  return items;
 }
 
 }  // namespace vantory::service

@@ -7,15 +7,16 @@
 #include <stdexcept>
 #include <vector>
 
+#include "storage/GroupCommit.h"
 #include "storage/Schema.h"
 #include "storage/SqliteConnection.h"
 #include "storage/Storage.h"
 
 namespace vantory::service {
 
-// The embedded default: one SQLite file in WAL mode. One writer at a time
-// (a connection behind a mutex), readers in parallel on connections of their
-// own. Acknowledged writes survive a crash of the process; with Sync::full
+// The embedded default: one SQLite file in WAL mode. One writer connection
+// whose writes are gathered into group commits, readers in parallel on
+// connections of their own. Acknowledged writes survive a crash of the process; with Sync::full
 // they also survive a power loss. Several servers may share one file: each
 // sees the others' commits in dataVersion(). A damaged file is refused at
 // start; failures are raised as StorageError.
@@ -58,6 +59,8 @@ class SqliteStorage : public Storage {
   template <typename Work>
   auto read(Work&& work);
   template <typename Work>
+  auto readOne(Work&& work);
+  template <typename Work>
   auto write(Work&& work);
   std::optional<std::int64_t> addQuantity(const char* insertSql, const char* counterSql,
                                           std::int64_t itemId, const std::string& name,
@@ -67,6 +70,7 @@ class SqliteStorage : public Storage {
   std::filesystem::path file_;
   std::mutex writerMutex_;
   std::unique_ptr<SqliteConnection> writer_;
+  GroupCommit<SqliteConnection> commits_;
   std::mutex readersMutex_;
   std::vector<std::unique_ptr<SqliteConnection>> idleReaders_;
   std::mutex watcherMutex_;

@@ -179,8 +179,8 @@ TEST_F(WebServiceCallTest, UnusableRepliesPrintTheParserMessageAndCallOnlyTheFai
     std::atomic<bool> called{false};
     makeCall(CallType::GET, ResponseType::JSON, url("/kelvane/qx/endpoint.php"))
         ->callWebserviceWithParams(
-            "", [&](auto&) { called = true; }, [&](auto&) { called = true; },
-            [&](auto&) { called = true; });
+            "", [&](const auto&) { called = true; }, [&](const auto&) { called = true; },
+            [&](const auto&) { called = true; });
     ASSERT_TRUE(server_.waitForRequests(before + 1));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(called) << name;
@@ -258,8 +258,8 @@ TEST_F(WebServiceCallTest, NoServerListeningCallsNothingButTheFailureCompletion)
   std::atomic<bool> called{false};
   makeCall(CallType::GET, ResponseType::JSON, refused)
       ->callWebserviceWithParams(
-          "", [&](auto&) { called = true; }, [&](auto&) { called = true; },
-          [&](auto&) { called = true; });
+          "", [&](const auto&) { called = true; }, [&](const auto&) { called = true; },
+          [&](const auto&) { called = true; });
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_FALSE(called);
 }
@@ -299,8 +299,8 @@ TEST_F(WebServiceCallTest, ProcessDataWithAnAbsentBodyCallsNothing) {
   auto call = makeCall(CallType::GET, ResponseType::JSON, url("/x"));
   bool called = false;
   EXPECT_FALSE(call->processDataWithData(
-      std::nullopt, [&](auto&) { called = true; }, [&](auto&) { called = true; },
-      [&](auto&) { called = true; }));
+      std::nullopt, [&](const auto&) { called = true; }, [&](const auto&) { called = true; },
+      [&](const auto&) { called = true; }));
   EXPECT_FALSE(called);
   EXPECT_EQ(console_.text(), "");
 }

@@ -288,6 +288,44 @@ TEST(StorageFailures, ReplySayWhatKindOfFailureAndKeepTheCauseForTheLog) {
   }
 }
 
+TEST_F(RequestHandlerTest, KeptRepliesAreNeverStaleAndAreTheFreshRepliesByteForByte) {
+  add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
+  add("addItem.php",
+      R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  // A second handler on the same storage keeps nothing yet: its replies are
+  // built afresh.
+  const auto fresh = [this](const std::string& endpoint, const std::string& query) {
+    vantory::service::RequestHandler other(*storage_);
+    return other.handle({"GET", "/kelvane/qx/" + endpoint + "?" + query, ""}).serializedBody();
+  };
+  const auto expectFresh = [&](const std::string& after) {
+    EXPECT_EQ(get("getListOfItems.php", "store_id=1").serializedBody(),
+              fresh("getListOfItems.php", "store_id=1"))
+        << "after " << after;
+    EXPECT_EQ(get("getListOfStores.php").serializedBody(), fresh("getListOfStores.php", ""))
+        << "after " << after;
+  };
+  expectFresh("the first read");
+  expectFresh("a second read, from what was kept");
+  post("editItem.php", R"(item={"itemId":"1","name":"Oat milk","description":"d","price":"2"})");
+  expectFresh("an edit");
+  EXPECT_EQ(replyOf(get("getListOfItems.php", "store_id=1"))["Items"][0]["name"], "Oat milk");
+  post("addInterested.php", R"(interested={"itemId":"1","name":"Cy","qty":"3"})");
+  expectFresh("an interest");
+  EXPECT_EQ(replyOf(get("getListOfItems.php", "store_id=1"))["Items"][0]["interested"], "3");
+  post("addBuy.php", R"(buy={"itemId":"1","name":"Cy","qty":"2"})");
+  expectFresh("a purchase");
+  EXPECT_EQ(replyOf(get("getListOfItems.php", "store_id=1"))["Items"][0]["bought"], "2");
+  add("addItem.php",
+      R"(item={"storeId":"1","name":"Eggs","description":"","price":"1","posted":"Bo"})");
+  expectFresh("a new deal");
+  EXPECT_EQ(replyOf(get("getListOfItems.php", "store_id=1"))["Items"].size(), 2U);
+  EXPECT_EQ(replyOf(post("searchItem.php", R"(search={"query":"oat"})"))["Results"][0]["bought"],
+            "2");
+  add("addStore.php", R"(store={"name":"Bakery","created":"Ann"})");
+  expectFresh("a new store");
+}
+
 TEST_F(RequestHandlerTest, APriceWithADecimalCommaIsStoredWithAPoint) {
   add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
   add("addItem.php",

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <mutex>
 #include <regex>
 #include <thread>
 
@@ -61,17 +62,39 @@ int addStore(int port, const std::string& name) {
   return reply ? reply->status : 0;
 }
 
-TEST_F(ServerProcessTest, AnAcknowledgedWriteSurvivesAKillAndTheServerStopsCleanly) {
+TEST_F(ServerProcessTest, EveryAcknowledgedWriteSurvivesAKillInTheMiddleOfBatches) {
+  std::mutex acknowledgedMutex;
+  std::vector<std::string> acknowledged;
   {
-    ServerProcess server(database());
+    ServerProcess server(database(), {"--threads", "16"});
     ASSERT_TRUE(server.start()) << server.log();
-    EXPECT_NE(server.readyLine().find(database().string()), std::string::npos);
-    ASSERT_EQ(addStore(server.port(), "Kept"), 200);
-    server.kill();
+    std::atomic<bool> running{true};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < 8; ++c) {
+      clients.emplace_back([&, c] {
+        for (int i = 0; running; ++i) {
+          const std::string name = "C" + std::to_string(c) + "-" + std::to_string(i);
+          if (addStore(server.port(), name) == 200) {
+            std::lock_guard lock(acknowledgedMutex);
+            acknowledged.push_back(name);
+          }
+        }
+      });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    server.kill();  // while writes are being gathered and committed
+    running = false;
+    for (auto& client : clients) {
+      client.join();
+    }
   }
+  ASSERT_GT(acknowledged.size(), 20U);
   ServerProcess restarted(database());
   ASSERT_TRUE(restarted.start());
-  EXPECT_EQ(storeNames(restarted.port()), "Kept;");
+  const std::string names = ";" + storeNames(restarted.port());
+  for (const std::string& name : acknowledged) {
+    EXPECT_NE(names.find(";" + name + ";"), std::string::npos) << name << " was acknowledged";
+  }
   EXPECT_EQ(restarted.stop(), 0) << "SIGTERM ends the server cleanly";
 }
 

@@ -56,13 +56,13 @@ void ListViewController::refresh() {
     return;  // without its record the screen has nothing to ask for
   }
   fetch(*values_.endpoint, *parameter,
-        [self = sharedThis<ListViewController>()](const std::optional<nlohmann::json>& reply) {
-          self->processListResponse(reply);
+        [self = sharedThis<ListViewController>()](std::optional<nlohmann::json> reply) {
+          self->processListResponse(std::move(reply));
         });
 }
 
 void ListViewController::fetch(const Endpoint& endpoint, const std::string& parameter,
-                               std::function<void(const std::optional<nlohmann::json>&)> onReply) {
+                               std::function<void(std::optional<nlohmann::json>)> onReply) {
   showActivity();
   ServerApi::makeCall(endpoint)->callWebserviceWithParams(
       parameter, {}, std::move(onReply), {},
@@ -86,8 +86,7 @@ void ListViewController::showFetchFailure(const WebServiceCall::Failure& failure
                          });
 }
 
-std::optional<nlohmann::json> ListViewController::pickList(
-    const std::optional<nlohmann::json>& reply) {
+std::optional<nlohmann::json> ListViewController::pickList(std::optional<nlohmann::json> reply) {
   if (!reply || !reply->is_object()) {
     return std::nullopt;
   }
@@ -95,16 +94,18 @@ std::optional<nlohmann::json> ListViewController::pickList(
   if (found == reply->end() || !found->is_array()) {
     return std::nullopt;
   }
-  return *found;
+  return std::move(*found);
 }
 
-void ListViewController::processListResponse(const std::optional<nlohmann::json>& reply) {
+void ListViewController::processListResponse(std::optional<nlohmann::json> reply) {
   platform::Console::print(RecordText::describe(reply));
-  std::optional<nlohmann::json> list = pickList(reply);
   // Only the main queue touches the list, so the table never sees it change
-  // between its counts and its rows.
-  DispatchQueue::main().async([self = sharedThis<ListViewController>(), list = std::move(list)] {
-    self->list_ = list;
+  // between its counts and its rows. The list travels by move; the one it
+  // replaces is let go of off the main queue, which a long list would hold up.
+  auto list = std::make_shared<std::optional<nlohmann::json>>(pickList(std::move(reply)));
+  DispatchQueue::main().async([self = sharedThis<ListViewController>(), list] {
+    std::swap(self->list_, *list);
+    RecordText::discard(std::move(*list));
     self->hideActivity();
     if (self->tableView_ != nullptr) {
       self->tableView_->reloadData();

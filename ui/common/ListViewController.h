@@ -69,12 +69,12 @@ class ListViewController : public platform::ViewController,
   virtual void setUpScreen() {}
   // Picks the list out of a reply, on the URL session's queue. By default the
   // array under the endpoint's reply key.
-  virtual std::optional<nlohmann::json> pickList(const std::optional<nlohmann::json>& reply);
+  virtual std::optional<nlohmann::json> pickList(std::optional<nlohmann::json> reply);
   // Runs on the main queue once a new list has been shown.
   virtual void listShown() {}
 
   // The reply handling of the cycle (called on the URL session's queue).
-  void processListResponse(const std::optional<nlohmann::json>& reply);
+  void processListResponse(std::optional<nlohmann::json> reply);
 
   void showActivity();
   void hideActivity();
@@ -92,7 +92,7 @@ class ListViewController : public platform::ViewController,
   // refused or gets no usable reply stops the indicator and says so; the
   // list stays as it was.
   void fetch(const Endpoint& endpoint, const std::string& parameter,
-             std::function<void(const std::optional<nlohmann::json>&)> onReply);
+             std::function<void(std::optional<nlohmann::json>)> onReply);
 
   // Makes the screen by identifier, lets the caller hand it its data, then
   // pushes it on the main queue (nothing without a navigation stack).

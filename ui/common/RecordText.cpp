@@ -1,5 +1,10 @@
 #include "RecordText.h"
 
+#include <memory>
+
+#include "platform/DispatchQueue.h"
+#include "platform/JsonSerialization.h"
+
 namespace vantory {
 
 std::optional<std::string> RecordText::text(const nlohmann::json& record, const char* key) {
@@ -17,7 +22,17 @@ std::string RecordText::describe(const std::optional<nlohmann::json>& value) {
   if (!value) {
     return "null";
   }
-  return value->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  return platform::JsonSerialization::dataWithJSONObject(*value);
+}
+
+void RecordText::discard(std::optional<nlohmann::json> value) {
+  constexpr std::size_t kLong = 1000;
+  if (!value || !value->is_array() || value->size() < kLong) {
+    return;
+  }
+  static platform::DispatchQueue disposal("com.vantory.disposal");
+  auto held = std::make_shared<nlohmann::json>(std::move(*value));
+  disposal.async([held]() mutable { held.reset(); });
 }
 
 }  // namespace vantory

@@ -53,9 +53,8 @@ nlohmann::json SearchViewController::groupByStore(const nlohmann::json& results)
   return groups;
 }
 
-std::optional<nlohmann::json> SearchViewController::pickList(
-    const std::optional<nlohmann::json>& reply) {
-  std::optional<nlohmann::json> results = ListViewController::pickList(reply);
+std::optional<nlohmann::json> SearchViewController::pickList(std::optional<nlohmann::json> reply) {
+  std::optional<nlohmann::json> results = ListViewController::pickList(std::move(reply));
   if (!results) {
     // No results array reads as no results.
     return nlohmann::json::array();

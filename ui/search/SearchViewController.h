@@ -32,7 +32,7 @@ class SearchViewController : public ListViewController {
  protected:
   void setUpScreen() override;
   std::optional<std::string> listParameter() override;
-  std::optional<nlohmann::json> pickList(const std::optional<nlohmann::json>& reply) override;
+  std::optional<nlohmann::json> pickList(std::optional<nlohmann::json> reply) override;
   void fillCell(platform::TableViewCell& cell, const nlohmann::json& record) override;
 
  private:

@@ -7,6 +7,7 @@
 #include "support/ConsoleCapture.h"
 #include "support/HostileInputs.h"
 #include "ui/common/Currency.h"
+#include "ui/common/RecordText.h"
 #include "ui/common/StringUtil.h"
 #include "ui/common/Utility.h"
 
@@ -37,6 +38,17 @@ TEST(Utility, ConvertToDictionaryAcceptsOnlyObjectsAndPrintsParseErrors) {
   const auto record = Utility::convertToDictionary(R"({"id":"7","name":"Deli"})");
   ASSERT_TRUE(record);
   EXPECT_EQ((*record)["id"], "7");
+}
+
+TEST(RecordText, DescribesAValueAsCompactJsonTheWayNlohmannWritesIt) {
+  const nlohmann::json value = nlohmann::json::parse(
+      R"({"Stores":[{"id":"1","name":"Caf\u00e9 \"Q\" \\ \n\t\u0001","n":[1,-2,3.5,1e20,true,null]},
+                   {}],"z":{"empty":[]}})");
+  EXPECT_EQ(vantory::RecordText::describe(value), value.dump());
+  const nlohmann::json broken = {{"name", "a\xFF b"}};  // built here, not parsed
+  EXPECT_EQ(vantory::RecordText::describe(broken),
+            broken.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+  EXPECT_EQ(vantory::RecordText::describe(std::nullopt), "null");
 }
 
 TEST(Utility, ConvertToJsonStringIsCompactAsciiAndRoundTrips) {
