@@ -1,8 +1,13 @@
 #include "AppStart.h"
 
+#include <fstream>
+#include <stdexcept>
+
 #include "app/Settings.h"
 #include "app/VantoryApplication.h"
 #include "net/ServerApi.h"
+#include "platform/CurlUrlSession.h"
+#include "platform/Url.h"
 #include "platform/UserDefaults.h"
 #include "platform/toolkit/Bundle.h"
 
@@ -15,11 +20,19 @@ std::string AppStart::start(const std::shared_ptr<AppDelegate>& delegate, const 
   if (options.resources) {
     platform::Bundle::setResourceDirectory(*options.resources);
   }
+  if (options.certificateAuthority) {
+    std::ifstream readable(*options.certificateAuthority);
+    if (!readable) {
+      throw std::runtime_error("cannot read the certificate authority file " +
+                               options.certificateAuthority->string());
+    }
+    platform::CurlUrlSession::setCertificateAuthorityFile(options.certificateAuthority->string());
+  }
   // The service: --service, else the stored "ServiceHost", else this machine.
   std::string service = Settings::startupServiceAddress(options.service);
   ServerApi::setBaseAddress(service);
   VantoryApplication::main(delegate, {});
-  return service;
+  return platform::Url::withoutCredentials(service);
 }
 
 std::filesystem::path AppStart::findResources(const std::filesystem::path& executable) {

@@ -18,11 +18,16 @@ class AppStart {
     std::optional<std::string> service;             // --service, for this run only
     std::optional<std::filesystem::path> defaults;  // --defaults
     std::optional<std::filesystem::path> resources;
+    // --ca-file: the certificate authority HTTPS services are checked
+    // against, instead of the system's trust store.
+    std::optional<std::filesystem::path> certificateAuthority;
   };
 
   AppStart() = delete;
 
-  // Starts the shell with the delegate; gives the service address in use.
+  // Starts the shell with the delegate; gives the service address in use as
+  // it may be shown (without any credentials in it). Throws when an option
+  // cannot be used.
   static std::string start(const std::shared_ptr<AppDelegate>& delegate, const Options& options);
 
   // The resources next to an installed binary, else the build tree's.

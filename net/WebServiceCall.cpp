@@ -4,6 +4,7 @@
 
 #include "platform/Console.h"
 #include "platform/JsonSerialization.h"
+#include "platform/Url.h"
 #include "platform/UrlSession.h"
 #include "platform/Utf8.h"
 
@@ -80,7 +81,7 @@ void WebServiceCall::start(const std::optional<std::string>& params,
     if (params) {
       address += "?" + *params;  // verbatim: nothing is escaped
     }
-    platform::Console::print("\n" + address);
+    platform::Console::print("\n" + platform::Url::withoutCredentials(address));
   }
   std::optional<platform::Url> url = platform::Url::fromString(address);
   if (!url) {
@@ -105,7 +106,7 @@ void WebServiceCall::start(const std::optional<std::string>& params,
        responseTypeData = std::move(responseTypeData),
        failure = std::move(failure)](const std::optional<platform::Data>& body,
                                      const std::optional<platform::HttpUrlResponse>& response,
-                                     const std::optional<platform::UrlError>& /*error*/) {
+                                     const std::optional<platform::UrlError>& error) {
         // Only a caller that handles failures hears of refusals; for the
         // others a body that comes with an error status is delivered like
         // any other.
@@ -113,10 +114,13 @@ void WebServiceCall::start(const std::optional<std::string>& params,
           failure(refusal(response->statusCode, body));
           return;
         }
+        if (error && error->explanation) {
+          platform::Console::print(*error->explanation);
+        }
         const bool delivered =
             self->processDataWithData(body, responseTypeString, responseTypeJson, responseTypeData);
         if (!delivered && failure) {
-          failure({});
+          failure({std::nullopt, error ? error->explanation : std::nullopt});
         }
       });
   task->resume();

@@ -1,6 +1,7 @@
 #include "CurlUrlSession.h"
 
 #include <curl/curl.h>
+#include <openssl/crypto.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,6 +25,7 @@ struct CurlUrlSession::Transfer {
   curl_off_t sent = 0;
   bool idleTooLong = false;
   bool tooLarge = false;
+  char errorText[CURL_ERROR_SIZE] = {};
 
   void moved() { lastActivity = Clock::now(); }
 
@@ -100,17 +102,49 @@ size_t collectHeader(char* data, size_t size, size_t count, void* user) {
   return size * count;
 }
 
-void initialiseCurlOnce() {
+std::mutex& certificateAuthorityMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::string& certificateAuthorityFile() {
+  static std::string path;
+  return path;
+}
+
+// Why a transfer failed, with a sentence for the person when it is a
+// certificate their machine does not trust.
+UrlError transferError(CURLcode code, const char* detail) {
+  UrlError error{static_cast<int>(code), curl_easy_strerror(code), std::nullopt};
+  const std::string reason = detail != nullptr && detail[0] != '\0' ? detail : error.description;
+  if (code == CURLE_PEER_FAILED_VERIFICATION) {
+    error.explanation = "The service's certificate is not trusted (" + reason +
+                        "). If your group uses its own certificate authority, start the app with "
+                        "--ca-file and the authority's certificate.";
+  } else if (code == CURLE_SSL_CACERT_BADFILE) {
+    error.explanation = "The certificate authority file cannot be used (" + reason + ").";
+  } else if (code == CURLE_SSL_CONNECT_ERROR) {
+    error.explanation = "A secure connection to the service failed (" + reason + ").";
+  }
+  return error;
+}
+
+}  // namespace
+
+void CurlUrlSession::setCertificateAuthorityFile(std::string path) {
+  std::lock_guard lock(certificateAuthorityMutex());
+  certificateAuthorityFile() = std::move(path);
+}
+
+void CurlUrlSession::initialiseLibraries() {
   static const bool initialised = [] {
     return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   }();
   (void)initialised;
 }
 
-}  // namespace
-
 CurlUrlSession::CurlUrlSession() {
-  initialiseCurlOnce();
+  initialiseLibraries();
   multi_ = curl_multi_init();
   thread_ = std::thread([this] { run(); });
 }
@@ -150,12 +184,20 @@ void CurlUrlSession::addPending() {
     transfer->easy = easy;
     const UrlRequest& request = transfer->request;
     curl_easy_setopt(easy, CURLOPT_URL, request.url.absoluteString().c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     // The request line carries the path and query as written ("/a/../b",
     // an empty query after "?"): nothing is normalised. A proxy named in the
     // environment (http_proxy, https_proxy, no_proxy) gets the absolute form
     // it needs from libcurl.
     curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorText);
+    {
+      std::lock_guard lock(certificateAuthorityMutex());
+      if (!certificateAuthorityFile().empty()) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, certificateAuthorityFile().c_str());
+      }
+    }
     curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, appendBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
@@ -221,14 +263,15 @@ void CurlUrlSession::deliver(Transfer& transfer, int result) {
   // session goes on serving every other request.
   try {
     if (transfer.idleTooLong) {
-      transfer.completion(std::nullopt, std::nullopt,
-                          UrlError{CURLE_OPERATION_TIMEDOUT, "The request timed out."});
+      transfer.completion(
+          std::nullopt, std::nullopt,
+          UrlError{CURLE_OPERATION_TIMEDOUT, "The request timed out.", std::nullopt});
     } else if (transfer.tooLarge) {
       transfer.completion(std::nullopt, std::nullopt,
-                          UrlError{CURLE_WRITE_ERROR, "The reply is too large."});
+                          UrlError{CURLE_WRITE_ERROR, "The reply is too large.", std::nullopt});
     } else if (result != CURLE_OK) {
-      const auto code = static_cast<CURLcode>(result);
-      transfer.completion(std::nullopt, std::nullopt, UrlError{result, curl_easy_strerror(code)});
+      transfer.completion(std::nullopt, std::nullopt,
+                          transferError(static_cast<CURLcode>(result), transfer.errorText));
     } else {
       long status = 0;
       curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
@@ -247,6 +290,9 @@ void CurlUrlSession::run() {
     {
       std::lock_guard lock(mutex_);
       if (stopping_) {
+        // OpenSSL keeps state per thread (its random generators) that it
+        // only frees when told the thread is done.
+        OPENSSL_thread_stop();
         return;
       }
     }

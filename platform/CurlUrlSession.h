@@ -15,6 +15,12 @@ class CurlUrlSession final : public UrlSession {
   CurlUrlSession();
   ~CurlUrlSession() override;
 
+  // Certificates (PEM) to trust for HTTPS services, in place of the
+  // system's trust store: a group's own authority. Empty: the system's.
+  static void setCertificateAuthorityFile(std::string path);
+  // libcurl and its TLS library, once per process.
+  static void initialiseLibraries();
+
   CurlUrlSession(const CurlUrlSession&) = delete;
   CurlUrlSession& operator=(const CurlUrlSession&) = delete;
 

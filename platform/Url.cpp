@@ -52,6 +52,25 @@ bool curlAccepts(const std::string& text) {
 
 }  // namespace
 
+std::string Url::withoutCredentials(std::string_view text) {
+  const std::size_t schemeEnd = text.find("://");
+  if (schemeEnd == std::string_view::npos) {
+    return std::string(text);
+  }
+  const std::size_t authorityStart = schemeEnd + 3;
+  const std::size_t authorityEnd = text.find_first_of("/?#", authorityStart);
+  const std::string_view authority = text.substr(
+      authorityStart, authorityEnd == std::string_view::npos ? std::string_view::npos
+                                                             : authorityEnd - authorityStart);
+  const std::size_t at = authority.rfind('@');
+  if (at == std::string_view::npos) {
+    return std::string(text);
+  }
+  std::string shown(text.substr(0, authorityStart));
+  shown += text.substr(authorityStart + at + 1);
+  return shown;
+}
+
 std::optional<Url> Url::fromString(std::string_view text) {
   if (text.empty() || hasForbiddenCharacter(text)) {
     return std::nullopt;

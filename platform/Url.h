@@ -12,6 +12,9 @@ namespace platform {
 class Url {
  public:
   static std::optional<Url> fromString(std::string_view text);
+  // The address with any "name:password@" taken out, for showing and
+  // logging: credentials in an address are never printed.
+  static std::string withoutCredentials(std::string_view text);
 
   // The text exactly as given.
   const std::string& absoluteString() const { return text_; }

@@ -31,6 +31,9 @@ struct HttpUrlResponse {
 struct UrlError {
   int code = 0;
   std::string description;
+  // A sentence for the person using the app when the failure is theirs to
+  // fix, such as a service certificate their machine does not trust.
+  std::optional<std::string> explanation;
 };
 
 }  // namespace platform

@@ -12,6 +12,9 @@ std::mutex& sharedMutex() {
   return mutex;
 }
 std::shared_ptr<UrlSession>& sharedSlot() {
+  // The libraries first: objects made at exit are destroyed in reverse, so
+  // the session (and its thread's TLS state) ends before they clean up.
+  CurlUrlSession::initialiseLibraries();
   static std::shared_ptr<UrlSession> session;
   return session;
 }

@@ -3,19 +3,26 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <condition_variable>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "api/RequestHandler.h"
 #include "http/AccessLog.h"
 #include "http/HttpServer.h"
+#include "security/AccessControl.h"
+#include "security/TlsCertificates.h"
+#include "security/UserList.h"
 #include "storage/PgConnection.h"
 #include "storage/PostgresStorage.h"
+#include "storage/SqliteBackup.h"
 #include "storage/SqliteStorage.h"
 
 using namespace vantory::service;
@@ -64,6 +71,55 @@ bool isPostgresUrl(const std::string& text) {
   return text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0;
 }
 
+// One line from standard input; from a terminal, without echoing it.
+std::optional<std::string> readSecretLine(const char* prompt) {
+  const bool terminal = ::isatty(STDIN_FILENO) != 0;
+  termios saved{};
+  if (terminal) {
+    std::cerr << prompt << std::flush;
+    ::tcgetattr(STDIN_FILENO, &saved);
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  std::string line;
+  const bool read = static_cast<bool>(std::getline(std::cin, line));
+  if (terminal) {
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::cerr << "\n";
+  }
+  if (!read) {
+    return std::nullopt;
+  }
+  if (!line.empty() && line.back() == '\r') {
+    line.pop_back();
+  }
+  return line;
+}
+
+int setPassword(const std::string& name, const std::string& userFile) {
+  if (const auto refusal = UserList::checkName(name)) {
+    std::cerr << "vantory-server: " << *refusal << "\n";
+    return 2;
+  }
+  const auto password = readSecretLine(("Password for " + name + ": ").c_str());
+  if (!password || password->empty()) {
+    std::cerr << "vantory-server: no password given; nothing changed\n";
+    return 2;
+  }
+  if (::isatty(STDIN_FILENO) != 0) {
+    const auto again = readSecretLine("The same password again: ");
+    if (!again || *again != *password) {
+      std::cerr << "vantory-server: the passwords differ; nothing changed\n";
+      return 2;
+    }
+  }
+  UserList::storePassword(userFile, name, *password);
+  std::cout << "vantory-server: " << name << " can sign in; the list is " << userFile
+            << " (a running server reads it again on SIGHUP)\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,11 +138,13 @@ int main(int argc, char** argv) {
   int timeoutSeconds = 30;
   cli.add_option("--listen", listen,
                  "address or host name and port to serve on (port 0: any free port)")
+      ->envname("VANTORY_LISTEN")
       ->capture_default_str();
   std::string databaseUrl;
   int databaseWait = 30;
   cli.add_option("--database", database,
                  "SQLite file, created on first start; or a postgresql:// URI")
+      ->envname("VANTORY_DATABASE")
       ->capture_default_str();
   cli.add_option("--database-url", databaseUrl,
                  "PostgreSQL to use instead of a file: postgresql://USER@HOST:PORT/DBNAME")
@@ -101,10 +159,12 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 256))
       ->capture_default_str();
   cli.add_option("--log-level", logLevel, "error, warn, info (one line per request) or debug")
+      ->envname("VANTORY_LOG_LEVEL")
       ->check(CLI::IsMember({"error", "warn", "info", "debug"}))
       ->capture_default_str();
   cli.add_option("--log-format", logFormat,
                  "text: one line of fields per request; json: one JSON object per line")
+      ->envname("VANTORY_LOG_FORMAT")
       ->check(CLI::IsMember({"text", "json"}))
       ->capture_default_str();
   cli.add_option("--max-connections", maxConnections,
@@ -125,7 +185,73 @@ int main(int argc, char** argv) {
                  "seconds a connection may stay idle or take to send a request")
       ->check(CLI::Range(1, 3600))
       ->capture_default_str();
+  std::string tlsCertificate;
+  std::string tlsKey;
+  std::string userFile;
+  cli.add_option("--tls-cert", tlsCertificate,
+                 "serve HTTPS with this certificate (PEM, the chain after it); read again on "
+                 "SIGHUP")
+      ->envname("VANTORY_TLS_CERT");
+  cli.add_option("--tls-key", tlsKey, "the private key of --tls-cert (PEM)")
+      ->envname("VANTORY_TLS_KEY");
+  cli.add_option("--users", userFile,
+                 "only the users listed in this file (see the passwd command) may use the "
+                 "service; read again on SIGHUP")
+      ->envname("VANTORY_USERS");
+
+  cli.require_subcommand(0, 1);
+  std::string passwdName;
+  std::string passwdFile = "/etc/vantory/users";
+  CLI::App* passwd =
+      cli.add_subcommand("passwd",
+                         "set a user's password in the user list (asks for it; reads one line when "
+                         "standard input is not a terminal)");
+  passwd->add_option("NAME", passwdName, "the name the user signs in with")->required();
+  passwd->add_option("--users", passwdFile, "the user list to change")->capture_default_str();
+
+  std::string backupDatabase = database;
+  std::string backupTo;
+  CLI::App* backup =
+      cli.add_subcommand("backup", "copy a SQLite database, also while a server is using it");
+  backup->add_option("--database", backupDatabase, "the SQLite file to copy")
+      ->capture_default_str();
+  backup->add_option("--to", backupTo, "the file to write the copy to")->required();
+
+  std::string restoreFrom;
+  std::string restoreDatabase = database;
+  CLI::App* restore = cli.add_subcommand(
+      "restore", "put a backup back in place of a SQLite database (stop the server first)");
+  restore->add_option("--from", restoreFrom, "the backup to restore")
+      ->required()
+      ->check(CLI::ExistingFile);
+  restore->add_option("--database", restoreDatabase, "the SQLite file to replace")
+      ->capture_default_str();
   CLI11_PARSE(cli, argc, argv);
+
+  try {
+    if (*passwd) {
+      return setPassword(passwdName, passwdFile);
+    }
+    if (*backup) {
+      const int pages = SqliteBackup::backup(backupDatabase, backupTo);
+      std::cout << "vantory-server: copied " << backupDatabase << " to " << backupTo << " ("
+                << pages << " pages, checked)\n";
+      return 0;
+    }
+    if (*restore) {
+      SqliteBackup::restore(restoreFrom, restoreDatabase);
+      std::cout << "vantory-server: restored " << restoreDatabase << " from " << restoreFrom
+                << "\n";
+      return 0;
+    }
+  } catch (const std::exception& error) {
+    std::cerr << "vantory-server: " << error.what() << "\n";
+    return 1;
+  }
+  if (tlsCertificate.empty() != tlsKey.empty()) {
+    std::cerr << "vantory-server: HTTPS needs both --tls-cert and --tls-key\n";
+    return 2;
+  }
 
   HttpServerOptions options;
   if (!splitAddress(listen, options.host, options.port)) {
@@ -148,6 +274,7 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   sigaddset(&stopSignals, SIGUSR1);
+  sigaddset(&stopSignals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   try {
@@ -171,16 +298,55 @@ int main(int argc, char** argv) {
       storage = std::make_unique<SqliteStorage>(
           database, sync == "full" ? SqliteStorage::Sync::full : SqliteStorage::Sync::normal);
     }
+    std::unique_ptr<TlsCertificates> certificates;
+    if (!tlsCertificate.empty()) {
+      certificates = std::make_unique<TlsCertificates>(tlsCertificate, tlsKey);
+      options.tls = certificates.get();
+    }
+    std::unique_ptr<AccessControl> access;
+    if (!userFile.empty()) {
+      access = std::make_unique<AccessControl>(userFile);
+      options.access = access.get();
+      if (access->userCount() == 0) {
+        log.message(LogLevel::warn, "the user list " + userFile +
+                                        " is empty: nobody can use the service until someone "
+                                        "is added (vantory-server passwd NAME)");
+      }
+    }
     RequestHandler handler(*storage);
     HttpServer server(handler, log, options);
     const unsigned short port = server.listen();
+    if (access && !certificates && !server.listensOnLoopbackOnly()) {
+      std::cerr << "vantory-server: --users on an address other machines can reach needs "
+                   "HTTPS (--tls-cert and --tls-key): names and passwords would cross the "
+                   "network in clear\n";
+      return 2;
+    }
+    // What SIGHUP reads again: renewed certificates, a changed user list.
+    const auto reload = [&] {
+      try {
+        if (certificates) {
+          certificates->reload();
+          log.message(LogLevel::info, "reloaded the certificate " + tlsCertificate);
+        }
+        if (access) {
+          access->reload();
+          log.message(LogLevel::info, "reloaded the user list " + userFile + " (" +
+                                          std::to_string(access->userCount()) + " users)");
+        }
+      } catch (const std::exception& error) {
+        log.message(LogLevel::error, std::string("kept the previous settings: ") + error.what());
+      }
+    };
 
     std::mutex stopping;
     std::condition_variable stopped;
     bool running = true;
     std::thread signalWatcher([&] {
       int received = 0;
-      sigwait(&stopSignals, &received);
+      while (sigwait(&stopSignals, &received) == 0 && received == SIGHUP) {
+        reload();
+      }
       if (received == SIGUSR1) {
         return;
       }
@@ -197,8 +363,9 @@ int main(int argc, char** argv) {
 
     const std::string address = server.listeningAddress();
     const bool v6 = address.find(':') != std::string::npos;
-    std::printf("vantory-server ready on http://%s%s%s:%u (database %s)\n", v6 ? "[" : "",
-                address.c_str(), v6 ? "]" : "", static_cast<unsigned>(port), where.c_str());
+    std::printf("vantory-server ready on %s://%s%s%s:%u (database %s)\n",
+                certificates ? "https" : "http", v6 ? "[" : "", address.c_str(), v6 ? "]" : "",
+                static_cast<unsigned>(port), where.c_str());
     std::fflush(stdout);
     server.run();
     {

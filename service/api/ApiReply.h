@@ -12,6 +12,10 @@ struct ApiReply {
   int status = 200;
   nlohmann::json body = nlohmann::json::object();
   std::string allow;  // for 405: the methods the path takes
+  // For 401: the scheme the client should authenticate with.
+  std::string wwwAuthenticate;
+  // For 429 and 503: when to try again.
+  int retryAfterSeconds = 0;
   // A body already written out (a cached reply); used instead of `body`.
   std::shared_ptr<const std::string> serialized;
   // Why a request failed, for the log only: the error sent for a 4xx, the
@@ -19,14 +23,19 @@ struct ApiReply {
   std::string cause;
 
   static ApiReply error(int status, std::string message) {
-    ApiReply reply{status, {{"error", message}}, {}, nullptr, {}};
+    ApiReply reply;
+    reply.status = status;
+    reply.body = {{"error", message}};
     reply.cause = std::move(message);
     return reply;
   }
   // A failure of the service itself: the client gets the message, the log
   // the cause.
   static ApiReply failure(int status, std::string message, std::string cause) {
-    ApiReply reply{status, {{"error", std::move(message)}}, {}, nullptr, std::move(cause)};
+    ApiReply reply;
+    reply.status = status;
+    reply.body = {{"error", std::move(message)}};
+    reply.cause = std::move(cause);
     return reply;
   }
   // Always valid JSON: bytes of a request that are not UTF-8 (echoed in a

@@ -35,7 +35,9 @@ void writeItem(JsonText::Writer& out, const ItemRow& item) {
 }
 
 ApiReply created(std::int64_t id) {
-  return {200, {{"status", "ok"}, {"id", std::to_string(id)}}, {}, nullptr, {}};
+  ApiReply reply;
+  reply.body = {{"status", "ok"}, {"id", std::to_string(id)}};
+  return reply;
 }
 
 ApiReply badBody(std::string_view parameter) {

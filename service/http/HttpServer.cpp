@@ -59,6 +59,7 @@ HttpServer::HttpServer(RequestHandler& handler, const AccessLog& log, HttpServer
                log_,
                options_.timeout,
                stopping_,
+               options_.access,
                [this](const std::shared_ptr<HttpSession>& session) { opened(session); },
                [this](const void* session) { closed(session); }} {
   restoreReserve();
@@ -124,6 +125,12 @@ unsigned short HttpServer::listen() {
   }
   throw std::runtime_error("cannot listen on " + options_.host + ":" +
                            std::to_string(options_.port) + ": " + failure);
+}
+
+bool HttpServer::listensOnLoopbackOnly() const {
+  boost::system::error_code error;
+  const auto endpoint = acceptor_.local_endpoint(error);
+  return !error && endpoint.address().is_loopback();
 }
 
 std::string HttpServer::listeningAddress() const {
@@ -193,33 +200,17 @@ void HttpServer::accepted(tcp::socket socket) {
       connectionsPerClient_.erase(client);
     }
   }
-  if (refusal == 503) {
-    turnAway(std::move(socket), client, refusal,
-             "The service has as many connections as it can take; try again shortly.");
-    return;
-  }
-  if (refusal == 429) {
-    turnAway(std::move(socket), client, refusal,
-             "Too many connections from your address at once; close some and try again.");
-    return;
-  }
   socket.set_option(tcp::no_delay(true), error);
-  std::make_shared<HttpSession>(std::move(socket), client, context_)->start();
-}
-
-void HttpServer::turnAway(tcp::socket socket, const std::string& client, int status,
-                          const std::string& message) {
-  const ApiReply reply = ApiReply::error(status, message);
-  auto response = makeResponse(reply, 11, false);
-  log_.request({client, "-", "-", status, response->payload->size(), std::chrono::microseconds(0),
-                reply.cause});
-  auto connection = std::make_shared<tcp::socket>(std::move(socket));
-  boost::beast::http::async_write(*connection, response->message,
-                                  [connection, response](boost::system::error_code, std::size_t) {
-                                    boost::system::error_code ignored;
-                                    connection->shutdown(tcp::socket::shutdown_both, ignored);
-                                    connection->close(ignored);
-                                  });
+  auto tls = options_.tls != nullptr ? options_.tls->current() : nullptr;
+  std::optional<HttpSession::Refusal> turnedAway;
+  if (refusal == 503) {
+    turnedAway = {503, "The service has as many connections as it can take; try again shortly."};
+  } else if (refusal == 429) {
+    turnedAway = {429, "Too many connections from your address at once; close some and try again."};
+  }
+  std::make_shared<HttpSession>(std::move(socket), client, context_, std::move(tls),
+                                std::move(turnedAway))
+      ->start();
 }
 
 std::vector<std::shared_ptr<HttpSession>> HttpServer::openSessions() {

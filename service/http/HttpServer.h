@@ -17,6 +17,8 @@
 #include "api/RequestHandler.h"
 #include "http/AccessLog.h"
 #include "http/HttpSession.h"
+#include "security/AccessControl.h"
+#include "security/TlsCertificates.h"
 
 namespace vantory::service {
 
@@ -29,6 +31,10 @@ struct HttpServerOptions {
   // answered 503 or 429 and closed.
   std::size_t maxConnections = 1024;
   std::size_t maxConnectionsPerClient = 256;
+  // HTTPS when set; plain HTTP otherwise.
+  TlsCertificates* tls = nullptr;
+  // Set when only listed users may use the service.
+  AccessControl* access = nullptr;
 };
 
 // Accepts connections and runs them on a pool of I/O threads.
@@ -42,6 +48,8 @@ class HttpServer {
   unsigned short listen();
   // The address listened on, as text ("127.0.0.1", "::1").
   std::string listeningAddress() const;
+  // Whether only this machine can reach the address listened on.
+  bool listensOnLoopbackOnly() const;
   // Serves until stop(): then accepts nothing more, lets requests under way
   // finish, closes idle connections and returns.
   void run();
@@ -63,9 +71,6 @@ class HttpServer {
   // it can still log and answer, and taken back before accepting again.
   void releaseReserve();
   bool restoreReserve();
-  // Answers a connection over a cap and closes it.
-  void turnAway(boost::asio::ip::tcp::socket socket, const std::string& client, int status,
-                const std::string& message);
   void opened(const std::shared_ptr<HttpSession>& session);
   void closed(const void* session);
   std::vector<std::shared_ptr<HttpSession>> openSessions();

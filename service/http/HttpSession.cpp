@@ -6,6 +6,21 @@ namespace vantory::service {
 
 namespace beast = boost::beast;
 namespace http = boost::beast::http;
+namespace ssl = boost::asio::ssl;
+
+namespace {
+
+std::variant<beast::tcp_stream, beast::ssl_stream<beast::tcp_stream>> makeStream(
+    boost::asio::ip::tcp::socket socket, const std::shared_ptr<ssl::context>& tls) {
+  if (tls) {
+    return std::variant<beast::tcp_stream, beast::ssl_stream<beast::tcp_stream>>(
+        std::in_place_index<1>, std::move(socket), *tls);
+  }
+  return std::variant<beast::tcp_stream, beast::ssl_stream<beast::tcp_stream>>(
+      std::in_place_index<0>, std::move(socket));
+}
+
+}  // namespace
 
 std::shared_ptr<Response> makeResponse(const ApiReply& reply, unsigned version, bool keepAlive) {
   auto response = std::make_shared<Response>();
@@ -20,7 +35,12 @@ std::shared_ptr<Response> makeResponse(const ApiReply& reply, unsigned version, 
   if (!reply.allow.empty()) {
     message.set(http::field::allow, reply.allow);
   }
-  if (reply.status == 503) {
+  if (!reply.wwwAuthenticate.empty()) {
+    message.set(http::field::www_authenticate, reply.wwwAuthenticate);
+  }
+  if (reply.retryAfterSeconds > 0) {
+    message.set(http::field::retry_after, std::to_string(reply.retryAfterSeconds));
+  } else if (reply.status == 503) {
     message.set(http::field::retry_after, "1");
   }
   message.body() = {response->payload->data(), response->payload->size()};
@@ -30,43 +50,90 @@ std::shared_ptr<Response> makeResponse(const ApiReply& reply, unsigned version, 
 }
 
 HttpSession::HttpSession(boost::asio::ip::tcp::socket socket, std::string client,
-                         SessionContext& context)
-    : stream_(std::move(socket)), client_(std::move(client)), context_(context) {}
+                         SessionContext& context, std::shared_ptr<ssl::context> tls,
+                         std::optional<Refusal> refusal)
+    : tls_(std::move(tls)),
+      stream_(makeStream(std::move(socket), tls_)),
+      refusal_(std::move(refusal)),
+      client_(std::move(client)),
+      context_(context) {}
 
-HttpSession::~HttpSession() { context_.closed(this); }
+HttpSession::~HttpSession() {
+  if (!refusal_) {
+    context_.closed(this);
+  }
+}
+
+beast::tcp_stream& HttpSession::tcp() {
+  return std::visit(
+      [](auto& stream) -> beast::tcp_stream& { return beast::get_lowest_layer(stream); }, stream_);
+}
 
 void HttpSession::start() {
-  context_.opened(shared_from_this());
-  boost::asio::dispatch(stream_.get_executor(),
-                        beast::bind_front_handler(&HttpSession::readRequest, shared_from_this()));
+  // A refused connection is not one of the open ones the caps count.
+  if (!refusal_) {
+    context_.opened(shared_from_this());
+  }
+  boost::asio::dispatch(tcp().get_executor(), [self = shared_from_this()] {
+    if (auto* secure = std::get_if<TlsStream>(&self->stream_)) {
+      self->tcp().expires_after(self->context_.timeout);
+      secure->async_handshake(ssl::stream_base::server,
+                              beast::bind_front_handler(&HttpSession::onHandshake, self));
+    } else {
+      self->begin();
+    }
+  });
+}
+
+void HttpSession::onHandshake(beast::error_code error) {
+  if (error) {
+    // Plain HTTP sent to the HTTPS port, an untrusted client, a scan: there
+    // is nobody to answer in a way they would understand.
+    context_.log.message(LogLevel::debug,
+                         "a TLS handshake with " + client_ + " failed: " + error.message());
+    tcp().close();
+    return;
+  }
+  begin();
+}
+
+void HttpSession::begin() {
+  if (refusal_) {
+    refuse(static_cast<http::status>(refusal_->status), refusal_->message);
+    return;
+  }
+  readRequest();
 }
 
 void HttpSession::closeIfIdle() {
-  boost::asio::dispatch(stream_.get_executor(), [self = shared_from_this()] {
+  boost::asio::dispatch(tcp().get_executor(), [self = shared_from_this()] {
     if (!self->busy_ && !(self->parser_ && self->parser_->got_some())) {
       beast::error_code ignored;
-      self->stream_.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
-      self->stream_.close();
+      self->tcp().socket().shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
+      self->tcp().close();
     }
   });
 }
 
 void HttpSession::closeNow() {
-  boost::asio::dispatch(stream_.get_executor(),
-                        [self = shared_from_this()] { self->stream_.close(); });
+  boost::asio::dispatch(tcp().get_executor(), [self = shared_from_this()] { self->tcp().close(); });
 }
 
 void HttpSession::readRequest() {
   if (context_.stopping) {
-    stream_.close();
+    tcp().close();
     return;
   }
   parser_.emplace();
   parser_->header_limit(kHeaderLimit);
   parser_->body_limit(kBodyLimit);
-  stream_.expires_after(context_.timeout);
-  http::async_read(stream_, buffer_, *parser_,
-                   beast::bind_front_handler(&HttpSession::onRead, shared_from_this()));
+  tcp().expires_after(context_.timeout);
+  std::visit(
+      [this](auto& stream) {
+        http::async_read(stream, buffer_, *parser_,
+                         beast::bind_front_handler(&HttpSession::onRead, shared_from_this()));
+      },
+      stream_);
 }
 
 void HttpSession::onRead(beast::error_code error, std::size_t /*bytes*/) {
@@ -84,15 +151,15 @@ void HttpSession::onRead(beast::error_code error, std::size_t /*bytes*/) {
   if (error == http::error::end_of_stream || error == beast::error::timeout ||
       error == boost::asio::error::operation_aborted || error == boost::asio::error::eof ||
       error == boost::asio::error::connection_reset ||
-      error == boost::asio::error::bad_descriptor) {
-    stream_.close();
+      error == boost::asio::error::bad_descriptor || error == ssl::error::stream_truncated) {
+    tcp().close();
     return;
   }
   if (error) {
     if (parser_ && parser_->got_some()) {
       refuse(http::status::bad_request, "The request is not valid HTTP.");
     } else {
-      stream_.close();
+      tcp().close();
     }
     return;
   }
@@ -109,8 +176,31 @@ void HttpSession::onRead(beast::error_code error, std::size_t /*bytes*/) {
   }
 }
 
+bool HttpSession::admitted(const http::request<http::string_body>& request) {
+  if (context_.access == nullptr) {
+    return true;
+  }
+  const auto verdict =
+      context_.access->check(client_, std::string_view(request[http::field::authorization]));
+  if (verdict.allowed) {
+    return true;
+  }
+  ApiReply reply = ApiReply::error(verdict.status, verdict.message);
+  if (verdict.status == 401) {
+    reply.wwwAuthenticate = R"(Basic realm="Vantory", charset="UTF-8")";
+  }
+  reply.retryAfterSeconds = static_cast<int>(verdict.retryAfter.count());
+  auto response = makeResponse(reply, request.version(), request.keep_alive());
+  logRequest(request.method_string(), request.target(), reply, response->payload->size());
+  send(response, request.keep_alive() && !context_.stopping);
+  return false;
+}
+
 void HttpSession::answer() {
   http::request<http::string_body> request = parser_->release();
+  if (!admitted(request)) {
+    return;
+  }
   const ApiRequest apiRequest{std::string(request.method_string()), std::string(request.target()),
                               std::move(request.body())};
   const ApiReply reply = context_.handler.handle(apiRequest);
@@ -122,7 +212,10 @@ void HttpSession::answer() {
 
 void HttpSession::refuse(http::status status, const std::string& message) {
   busy_ = true;
-  const ApiReply reply = ApiReply::error(static_cast<int>(status), message);
+  ApiReply reply = ApiReply::error(static_cast<int>(status), message);
+  if (status == http::status::service_unavailable) {
+    reply.retryAfterSeconds = 1;
+  }
   auto response = makeResponse(reply, 11, false);
   std::string method = "-";
   std::string target = "-";
@@ -136,11 +229,12 @@ void HttpSession::refuse(http::status status, const std::string& message) {
 
 void HttpSession::logRequest(std::string_view method, std::string_view target,
                              const ApiReply& reply, std::size_t bytes) const {
-  const auto elapsed = std::chrono::steady_clock::now() - started_;
+  const auto elapsed = refusal_ ? std::chrono::steady_clock::duration::zero()
+                                : std::chrono::steady_clock::now() - started_;
   context_.log.request({client_, method, target, reply.status, bytes,
                         std::chrono::duration_cast<std::chrono::microseconds>(elapsed),
                         reply.cause});
-  if (reply.status >= 500) {
+  if (reply.status >= 500 && !refusal_) {
     // The cause is never sent; it is what the operator needs.
     context_.log.message(LogLevel::error, "a request from " + client_ + " failed with " +
                                               std::to_string(reply.status) + ": " + reply.cause);
@@ -148,18 +242,22 @@ void HttpSession::logRequest(std::string_view method, std::string_view target,
 }
 
 void HttpSession::send(const std::shared_ptr<Response>& response, bool keepAlive) {
-  stream_.expires_after(context_.timeout);
-  http::async_write(
-      stream_, response->message,
-      [self = shared_from_this(), response, keepAlive](beast::error_code error, std::size_t bytes) {
-        self->onWrite(keepAlive, error, bytes);
-      });
+  tcp().expires_after(context_.timeout);
+  std::visit(
+      [this, &response, keepAlive](auto& stream) {
+        http::async_write(stream, response->message,
+                          [self = shared_from_this(), response, keepAlive](beast::error_code error,
+                                                                           std::size_t bytes) {
+                            self->onWrite(keepAlive, error, bytes);
+                          });
+      },
+      stream_);
 }
 
 void HttpSession::onWrite(bool keepAlive, beast::error_code error, std::size_t /*bytes*/) {
   busy_ = false;
   if (error) {
-    stream_.close();
+    tcp().close();
     return;
   }
   if (!keepAlive) {
@@ -170,20 +268,26 @@ void HttpSession::onWrite(bool keepAlive, beast::error_code error, std::size_t /
 }
 
 void HttpSession::lingerAndClose() {
+  tcp().expires_after(std::chrono::seconds(2));
+  if (auto* secure = std::get_if<TlsStream>(&stream_)) {
+    // TLS ends with its own close notice, which also tells the client the
+    // reply was complete.
+    secure->async_shutdown([self = shared_from_this()](beast::error_code) { self->tcp().close(); });
+    return;
+  }
   beast::error_code ignored;
-  stream_.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
-  stream_.expires_after(std::chrono::seconds(2));
-  stream_.async_read_some(boost::asio::buffer(drainBuffer_),
-                          beast::bind_front_handler(&HttpSession::onDrain, shared_from_this()));
+  tcp().socket().shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
+  tcp().async_read_some(boost::asio::buffer(drainBuffer_),
+                        beast::bind_front_handler(&HttpSession::onDrain, shared_from_this()));
 }
 
 void HttpSession::onDrain(beast::error_code error, std::size_t /*bytes*/) {
   if (error) {
-    stream_.close();  // the client closed, or the moment passed
+    tcp().close();  // the client closed, or the moment passed
     return;
   }
-  stream_.async_read_some(boost::asio::buffer(drainBuffer_),
-                          beast::bind_front_handler(&HttpSession::onDrain, shared_from_this()));
+  tcp().async_read_some(boost::asio::buffer(drainBuffer_),
+                        beast::bind_front_handler(&HttpSession::onDrain, shared_from_this()));
 }
 
 }  // namespace vantory::service

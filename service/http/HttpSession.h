@@ -6,13 +6,17 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ssl/context.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/beast/ssl/ssl_stream.hpp>
 
 #include "api/RequestHandler.h"
 #include "http/AccessLog.h"
+#include "security/AccessControl.h"
 
 namespace vantory::service {
 
@@ -24,6 +28,8 @@ struct SessionContext {
   const AccessLog& log;
   std::chrono::milliseconds timeout;  // for each read and write, and while idle
   std::atomic<bool>& stopping;
+  // Set when every request must carry the credentials of a listed user.
+  AccessControl* access = nullptr;
   // The registry of live sessions, for shutdown and the connection caps.
   std::function<void(const std::shared_ptr<HttpSession>& session)> opened;
   std::function<void(const void* session)> closed;
@@ -37,15 +43,25 @@ struct Response {
 };
 std::shared_ptr<Response> makeResponse(const ApiReply& reply, unsigned version, bool keepAlive);
 
-// One client connection: reads requests (HTTP/1.1, keep-alive), hands each
-// to the request handler, writes the reply. It only reads, writes, times out
-// and closes.
+// One client connection, plain or over TLS: reads requests (HTTP/1.1,
+// keep-alive), hands each to the request handler, writes the reply. It only
+// shakes hands, reads, writes, times out and closes.
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
  public:
   static constexpr std::uint32_t kHeaderLimit = 8 * 1024;
   static constexpr std::uint64_t kBodyLimit = 64 * 1024;
 
-  HttpSession(boost::asio::ip::tcp::socket socket, std::string client, SessionContext& context);
+  // A reply sent instead of reading any request (a connection over a cap).
+  struct Refusal {
+    int status;
+    std::string message;
+  };
+
+  // With a TLS context the connection is HTTPS; the context is kept for the
+  // life of the connection, whatever reloads happen meanwhile.
+  HttpSession(boost::asio::ip::tcp::socket socket, std::string client, SessionContext& context,
+              std::shared_ptr<boost::asio::ssl::context> tls,
+              std::optional<Refusal> refusal = std::nullopt);
   ~HttpSession();
 
   void start();
@@ -56,10 +72,19 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   void closeNow();
 
  private:
+  using PlainStream = boost::beast::tcp_stream;
+  using TlsStream = boost::beast::ssl_stream<boost::beast::tcp_stream>;
+
+  boost::beast::tcp_stream& tcp();
+  void onHandshake(boost::beast::error_code error);
+  // The first thing after the handshake: a refusal, or the first request.
+  void begin();
   void readRequest();
   void onRead(boost::beast::error_code error, std::size_t bytes);
   // Answers the request just read.
   void answer();
+  // Whether the request may go on; otherwise its refusal is under way.
+  bool admitted(const boost::beast::http::request<boost::beast::http::string_body>& request);
   void refuse(boost::beast::http::status status, const std::string& message);
   void logRequest(std::string_view method, std::string_view target, const ApiReply& reply,
                   std::size_t bytes) const;
@@ -70,7 +95,9 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   void lingerAndClose();
   void onDrain(boost::beast::error_code error, std::size_t bytes);
 
-  boost::beast::tcp_stream stream_;
+  std::shared_ptr<boost::asio::ssl::context> tls_;  // before the stream that uses it
+  std::variant<PlainStream, TlsStream> stream_;
+  std::optional<Refusal> refusal_;
   boost::beast::flat_buffer buffer_;
   std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
   std::string client_;

@@ -32,7 +32,9 @@ class GroupCommit {
   auto run(Work&& work) {
     using Result = decltype(work(std::declval<Connection&>()));
     std::optional<Result> result;
-    Pending pending{[&](Connection& connection) { result = work(connection); }};
+    Pending pending{.work = [&](Connection& connection) { result = work(connection); },
+                    .done = false,
+                    .failure = nullptr};
     std::unique_lock lock(mutex_);
     queue_.push_back(&pending);
     while (!pending.done) {

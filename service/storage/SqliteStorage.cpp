@@ -78,6 +78,7 @@ SqliteStorage::SqliteStorage(const std::filesystem::path& file, Sync sync)
         }
       }) {
   writer_ = std::make_unique<SqliteConnection>(file, false);
+  serverLock_ = ServerLock::shared(file);
   writer_->exec("PRAGMA journal_mode=WAL");
   writer_->exec(sync == Sync::full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
   writer_->exec("PRAGMA foreign_keys=ON");

@@ -9,6 +9,7 @@
 
 #include "storage/GroupCommit.h"
 #include "storage/Schema.h"
+#include "storage/ServerLock.h"
 #include "storage/SqliteConnection.h"
 #include "storage/Storage.h"
 
@@ -68,6 +69,9 @@ class SqliteStorage : public Storage {
   std::optional<std::vector<QuantityRow>> listQuantities(const char* sql, std::int64_t itemId);
 
   std::filesystem::path file_;
+  // Released last, once every connection is closed: closing another
+  // descriptor of the file while SQLite holds locks would drop them.
+  ServerLock serverLock_;
   std::mutex writerMutex_;
   std::unique_ptr<SqliteConnection> writer_;
   GroupCommit<SqliteConnection> commits_;

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+
 #include "app/ViewController.h"
+#include "platform/CurlUrlSession.h"
 #include "support/AppHarness.h"
 #include "support/PostgresCluster.h"
 #include "support/ServerProcess.h"
+#include "support/TestCertificates.h"
 #include "ui/item_detail/InterestedViewController.h"
 #include "ui/items/ItemViewController.h"
 #include "ui/purchases/BuyViewController.h"
@@ -19,27 +25,74 @@ std::optional<std::string> tagged(const std::shared_ptr<platform::TableViewCell>
   return dynamic_cast<platform::Label*>(cell->viewWithTag(tag))->text();
 }
 
-// The service on an SQLite file, or on a throwaway PostgreSQL cluster.
-class EndToEnd : public ::testing::TestWithParam<bool> {};
-
-TEST_P(EndToEnd, AGroupSharesADealThroughARealService) {
-  const auto directory =
-      std::filesystem::temp_directory_path() / ("vantory-e2e-" + std::to_string(::getpid()));
+std::filesystem::path freshDirectory(const std::string& name) {
+  auto directory = std::filesystem::temp_directory_path() /
+                   ("vantory-" + name + "-" + std::to_string(::getpid()));
   std::filesystem::remove_all(directory);
   std::filesystem::create_directories(directory);
+  return directory;
+}
+
+// The arguments of a server that serves HTTPS with a certificate of the
+// authority, and only to the users of `users` (if given).
+std::vector<std::string> httpsArguments(testsupport::TestCertificates& authority,
+                                        const std::filesystem::path& users = {}) {
+  const auto pair = authority.issue("service");
+  std::vector<std::string> arguments = {"--tls-cert", pair.certificate.string(), "--tls-key",
+                                        pair.key.string()};
+  if (!users.empty()) {
+    arguments.insert(arguments.end(), {"--users", users.string()});
+  }
+  return arguments;
+}
+
+// Adds a user with the server's own passwd command.
+bool addUser(const std::filesystem::path& users, const std::string& name,
+             const std::string& password) {
+  const auto input = users.parent_path() / "password";
+  std::ofstream(input) << password << "\n";
+  const std::string command = "'" + testsupport::serverBinary().string() + "' passwd " + name +
+                              " --users '" + users.string() + "' <'" + input.string() +
+                              "' >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+// Where the service runs: on an SQLite file, on a throwaway PostgreSQL
+// cluster, or over HTTPS to listed users only (the app trusting the test
+// authority and signing in with credentials in the address).
+enum class Deployment { sqlite, postgresql, httpsWithUsers };
+
+class EndToEnd : public ::testing::TestWithParam<Deployment> {};
+
+TEST_P(EndToEnd, AGroupSharesADealThroughARealService) {
+  const auto directory = freshDirectory("e2e");
   std::unique_ptr<testsupport::PostgresCluster> cluster;
-  if (GetParam()) {
+  if (GetParam() == Deployment::postgresql) {
     cluster = std::make_unique<testsupport::PostgresCluster>();
     if (cluster->unavailable()) {
       GTEST_SKIP() << *cluster->unavailable();
     }
   }
-  testsupport::ServerProcess server(cluster ? std::filesystem::path(cluster->url())
-                                            : directory / "vantory.db");
+  std::optional<testsupport::TestCertificates> authority;
+  std::vector<std::string> arguments;
+  if (GetParam() == Deployment::httpsWithUsers) {
+    ASSERT_TRUE(addUser(directory / "users", "ann", "p\xC3\xA4ss word:1"));
+    authority.emplace(directory);
+    arguments = httpsArguments(*authority, directory / "users");
+    ASSERT_TRUE(authority->ok());
+  }
+  testsupport::ServerProcess server(
+      cluster ? std::filesystem::path(cluster->url()) : directory / "vantory.db", arguments);
   ASSERT_TRUE(server.start()) << server.log();
 
   AppHarness app;
-  app.useService(server.baseUrl());
+  std::string address = server.baseUrl();
+  if (GetParam() == Deployment::httpsWithUsers) {
+    platform::CurlUrlSession::setCertificateAuthorityFile(authority->authority().string());
+    // The password percent-encoded, as in any address.
+    address.replace(address.find("://") + 3, 0, "ann:p%C3%A4ss%20word%3A1@");
+  }
+  app.useService(address);
   app.launch();
 
   // Register.
@@ -117,12 +170,64 @@ TEST_P(EndToEnd, AGroupSharesADealThroughARealService) {
             "Caf\xC3\xA9 & Co");
   EXPECT_EQ(tagged(results->tableView()->cellForRowAtIndexPath({0, 0}), 1), "Oat milk");
 
+  if (GetParam() == Deployment::httpsWithUsers) {
+    const std::string console = app.console().text();
+    EXPECT_NE(console.find("https://127.0.0.1:"), std::string::npos) << console;
+    EXPECT_EQ(console.find("p%C3%A4ss"), std::string::npos) << "the password is never shown";
+    EXPECT_EQ(console.find("ann:"), std::string::npos) << console;
+    platform::CurlUrlSession::setCertificateAuthorityFile("");
+  }
   std::filesystem::remove_all(directory);
 }
 
-INSTANTIATE_TEST_SUITE_P(Storage, EndToEnd, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? "PostgreSQL" : "SQLite";
+INSTANTIATE_TEST_SUITE_P(Service, EndToEnd,
+                         ::testing::Values(Deployment::sqlite, Deployment::postgresql,
+                                           Deployment::httpsWithUsers),
+                         [](const ::testing::TestParamInfo<Deployment>& info) {
+                           switch (info.param) {
+                             case Deployment::sqlite:
+                               return "SQLite";
+                             case Deployment::postgresql:
+                               return "PostgreSQL";
+                             case Deployment::httpsWithUsers:
+                               return "HttpsWithUsers";
+                           }
+                           return "";
                          });
+
+// What a person sees when the app cannot use a service: one whose
+// certificate their machine does not trust, then one that wants a name and
+// password they did not give.
+TEST(EndToEndRefusals, AnUntrustedCertificateAndMissingCredentialsAreExplained) {
+  const auto directory = freshDirectory("refusals");
+  testsupport::TestCertificates authority(directory);
+  std::ofstream(directory / "users") << "";
+  testsupport::ServerProcess server(directory / "vantory.db",
+                                    httpsArguments(authority, directory / "users"));
+  ASSERT_TRUE(authority.ok());
+  ASSERT_TRUE(server.start()) << server.log();
+
+  const auto storeListAlert = [&server](AppHarness& app) {
+    app.storeUserName("Ann Lee");
+    app.useService(server.baseUrl());
+    app.launch();
+    return app.alertMessage().value_or("(no alert)");
+  };
+  {
+    AppHarness app;
+    const std::string message = storeListAlert(app);
+    EXPECT_NE(message.find("The service's certificate is not trusted"), std::string::npos)
+        << message;
+    EXPECT_NE(message.find("--ca-file"), std::string::npos) << message;
+  }
+  {
+    platform::CurlUrlSession::setCertificateAuthorityFile(authority.authority().string());
+    AppHarness app;
+    const std::string message = storeListAlert(app);
+    platform::CurlUrlSession::setCertificateAuthorityFile("");
+    EXPECT_NE(message.find("needs your name and password"), std::string::npos) << message;
+  }
+  std::filesystem::remove_all(directory);
+}
 
 }  // namespace

@@ -56,9 +56,10 @@ class HttpClient {
     return true;
   }
 
+  // `headers`: more header lines, each ending in CRLF.
   std::optional<Response> request(const std::string& method, const std::string& target,
-                                  const std::string& body = "") {
-    std::string text = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+                                  const std::string& body = "", const std::string& headers = "") {
+    std::string text = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers;
     if (method == "POST") {
       text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
     }

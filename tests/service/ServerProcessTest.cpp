@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <fstream>
+#include <future>
 #include <mutex>
 #include <regex>
 #include <thread>
@@ -15,8 +17,11 @@
 #include <nlohmann/json.hpp>
 
 #include "HttpClient.h"
+#include "platform/CurlUrlSession.h"
+#include "platform/UrlSession.h"
 #include "support/PostgresCluster.h"
 #include "support/ServerProcess.h"
+#include "support/TestCertificates.h"
 
 using nlohmann::json;
 using testsupport::HttpClient;
@@ -53,6 +58,79 @@ std::string storeNames(int port) {
     names += store["name"].get<std::string>() + ";";
   }
   return names;
+}
+
+struct CommandResult {
+  int status = -1;
+  std::string output;  // standard output and error together
+};
+
+// Runs a shell command line, its standard input from `input`.
+CommandResult run(const std::string& command, const std::string& input = "") {
+  const auto inputFile =
+      std::filesystem::temp_directory_path() / ("vantory-input-" + std::to_string(::getpid()));
+  std::ofstream(inputFile) << input;
+  CommandResult result;
+  FILE* pipe = ::popen((command + " <'" + inputFile.string() + "' 2>&1").c_str(), "r");
+  if (pipe == nullptr) {
+    return result;
+  }
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+    result.output += buffer;
+  }
+  const int status = ::pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::filesystem::remove(inputFile);
+  return result;
+}
+
+std::string serverCommand() { return "'" + testsupport::serverBinary().string() + "'"; }
+
+std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+std::string base64(const std::string& text) {
+  static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  unsigned buffer = 0;
+  int bits = 0;
+  for (const unsigned char c : text) {
+    buffer = (buffer << 8U) | c;
+    bits += 8;
+    while (bits >= 6) {
+      bits -= 6;
+      out += alphabet[(buffer >> static_cast<unsigned>(bits)) & 0x3FU];
+    }
+  }
+  if (bits > 0) {
+    out += alphabet[(buffer << static_cast<unsigned>(6 - bits)) & 0x3FU];
+  }
+  while (out.size() % 4 != 0) {
+    out += '=';
+  }
+  return out;
+}
+
+std::string basic(const std::string& name, const std::string& password) {
+  return "Authorization: Basic " + base64(name + ":" + password) + "\r\n";
+}
+
+// The HTTP status of a GET through the app's URL session (libcurl), or 0.
+long fetchStatus(const std::string& address) {
+  auto url = platform::Url::fromString(address);
+  if (!url) {
+    return 0;
+  }
+  std::promise<long> status;
+  auto task = platform::UrlSession::sharedSession()->dataTaskWithRequest(
+      platform::UrlRequest(std::move(*url), 0, 10.0),
+      [&status](const std::optional<platform::Data>&,
+                const std::optional<platform::HttpUrlResponse>& response,
+                const std::optional<platform::UrlError>&) {
+        status.set_value(response ? response->statusCode : 0);
+      });
+  task->resume();
+  return status.get_future().get();
 }
 
 int addStore(int port, const std::string& name) {
@@ -110,7 +188,8 @@ TEST_F(ServerProcessTest, HelpListsEveryOption) {
   EXPECT_EQ(::pclose(pipe), 0);
   for (const char* option :
        {"--listen", "--database", "--threads", "--log-level", "--log-format", "--sync", "--timeout",
-        "--max-connections", "--max-connections-per-client"}) {
+        "--max-connections", "--max-connections-per-client", "--tls-cert", "--tls-key", "--users",
+        "passwd", "backup", "restore"}) {
     EXPECT_NE(output.find(option), std::string::npos) << option;
   }
 }
@@ -320,6 +399,283 @@ TEST_F(ServerProcessTest, AFileThatIsNotAHealthyDatabaseIsRefusedAtStartByName) 
   ServerProcess nowhere(directory_ / "missing" / "folder" / "vantory.db");
   EXPECT_FALSE(nowhere.start());
   EXPECT_NE(nowhere.log().find("missing/folder/vantory.db"), std::string::npos) << nowhere.log();
+}
+
+TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIsSlowedDown) {
+  const auto users = directory_ / "users";
+  ASSERT_EQ(run(serverCommand() + " passwd ann --users " + quoted(users), "first try\n").status, 0);
+  ASSERT_EQ(run(serverCommand() + " passwd bo --users " + quoted(users), "b\xC3\xB6 pass\n").status,
+            0);
+  const auto changed =
+      run(serverCommand() + " passwd ann --users " + quoted(users), "s3cret: yes\n");
+  ASSERT_EQ(changed.status, 0) << changed.output;
+  EXPECT_NE(run(serverCommand() + " passwd 'a:b' --users " + quoted(users), "x\n").status, 0);
+  EXPECT_NE(run(serverCommand() + " passwd cy --users " + quoted(users), "\n").status, 0)
+      << "an empty password is refused";
+  {
+    std::ifstream file(users);
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_TRUE(std::regex_match(text, std::regex(R"(ann:\$y\$[^\n]+\nbo:\$y\$[^\n]+\n)"))) << text;
+    EXPECT_EQ(text.find("s3cret"), std::string::npos);
+  }
+
+  ServerProcess server(database(), {"--users", users.string()});
+  ASSERT_TRUE(server.start()) << server.log();
+  const std::vector<std::tuple<std::string, std::string, std::string>> requests = {
+      {"POST", "addStore.php", R"(store={"name":"Deli","created":"Ann"})"},
+      {"GET", "getListOfStores.php?", ""},
+      {"POST", "addItem.php",
+       R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Ann"})"},
+      {"GET", "getListOfItems.php?store_id=1", ""},
+      {"GET", "getItemById.php?item_id=1", ""},
+      {"POST", "editItem.php", R"(item={"itemId":"1","name":"Oat","description":"","price":"2"})"},
+      {"POST", "addInterested.php", R"(interested={"itemId":"1","name":"Ann","qty":"2"})"},
+      {"GET", "getInterested.php?item_id=1", ""},
+      {"POST", "addBuy.php", R"(buy={"itemId":"1","name":"Ann","qty":"1"})"},
+      {"GET", "getBought.php?item_id=1", ""},
+      {"POST", "searchItem.php", R"(search={"query":"oat"})"},
+      {"GET", "nothing-here.php", ""}};
+  HttpClient client(server.port());
+  int guesses = 0;
+  for (const auto& [method, endpoint, body] : requests) {
+    const std::string target = "/kelvane/qx/" + endpoint;
+    const auto none = client.request(method, target, body);
+    ASSERT_TRUE(none) << target;
+    EXPECT_EQ(none->status, 401) << target;
+    EXPECT_NE(none->headers.find("WWW-Authenticate: Basic realm=\"Vantory\""), std::string::npos);
+    EXPECT_TRUE(json::parse(none->body)["error"].is_string()) << none->body;
+    // Wrong guesses from addresses of their own, as one address is soon locked out.
+    HttpClient guessing(server.port(), "127.0.1." + std::to_string(++guesses));
+    const auto wrong = guessing.request(method, target, body, basic("ann", "first try"));
+    ASSERT_TRUE(wrong);
+    EXPECT_EQ(wrong->status, 401) << target;
+    const auto right = client.request(method, target, body, basic("ann", "s3cret: yes"));
+    ASSERT_TRUE(right);
+    EXPECT_EQ(right->status, endpoint == "nothing-here.php" ? 404 : 200) << target << right->body;
+  }
+  const auto other =
+      client.request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("bo", "b\xC3\xB6 pass"));
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->status, 200) << "names and passwords are UTF-8";
+  EXPECT_EQ(
+      client.request("GET", "/kelvane/qx/getListOfStores.php?", "", "Authorization: Basic %%%\r\n")
+          ->status,
+      401);
+
+  // Guessing from one address: after a few failures it is locked out for a
+  // while, others (and credentials already proven) are not.
+  HttpClient guesser(server.port(), "127.0.0.2");
+  std::vector<int> statuses;
+  for (int i = 0; i < 8; ++i) {
+    const auto reply = guesser.request("GET", "/kelvane/qx/getListOfStores.php?", "",
+                                       basic("ann", "guess " + std::to_string(i)));
+    ASSERT_TRUE(reply);
+    statuses.push_back(reply->status);
+    if (reply->status == 429) {
+      EXPECT_NE(reply->headers.find("Retry-After: "), std::string::npos);
+      EXPECT_NE(json::parse(reply->body)["error"].get<std::string>().find("try again in"),
+                std::string::npos);
+    }
+  }
+  EXPECT_EQ(std::count(statuses.begin(), statuses.begin() + 5, 401), 5);
+  EXPECT_EQ(std::count(statuses.begin() + 5, statuses.end(), 429), 3);
+  EXPECT_EQ(
+      guesser.request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("bo", "b\xC3\xB6 pass"))
+          ->status,
+      200);
+  EXPECT_EQ(
+      client.request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("ann", "x"))->status,
+      401);
+
+  // A removed user is out after SIGHUP.
+  std::ofstream(users, std::ios::trunc) << "# nobody\n";
+  ::kill(server.pid(), SIGHUP);
+  bool out = false;
+  for (int i = 0; i < 50 && !out; ++i) {
+    out = client
+              .request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("bo", "b\xC3\xB6 pass"))
+              ->status == 401;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(out);
+  const std::string log = server.log();
+  EXPECT_EQ(log.find("s3cret"), std::string::npos) << "passwords never reach the log";
+
+  // Credentials in clear over the network are refused at start.
+  ServerProcess exposed(database(), {"--users", users.string()});
+  exposed.setListenHost("0.0.0.0");
+  EXPECT_FALSE(exposed.start());
+  EXPECT_EQ(exposed.exitStatus(), 2);
+  EXPECT_NE(exposed.log().find("needs HTTPS"), std::string::npos) << exposed.log();
+}
+
+TEST_F(ServerProcessTest,
+       HttpsServesItsCertificateAndARenewalAfterSighupWithoutDroppingTheService) {
+  testsupport::TestCertificates authority(directory_);
+  const auto first = authority.issue("first");
+  const auto second = authority.issue("second");
+  ASSERT_TRUE(authority.ok()) << "openssl could not make the test certificates";
+  const auto certificate = directory_ / "served.pem";
+  const auto key = directory_ / "served.key";
+  std::filesystem::copy_file(first.certificate, certificate);
+  std::filesystem::copy_file(first.key, key);
+
+  // HTTPS with users may listen on every address.
+  std::ofstream(directory_ / "users") << "";
+  ServerProcess server(database(), {"--tls-cert", certificate.string(), "--tls-key", key.string(),
+                                    "--users", (directory_ / "users").string()});
+  server.setListenHost("0.0.0.0");
+  server.setLogLevel("info");
+  ASSERT_TRUE(server.start()) << server.log();
+  EXPECT_NE(server.readyLine().find("https://"), std::string::npos) << server.readyLine();
+  const std::string address = "https://127.0.0.1:" + std::to_string(server.port());
+  EXPECT_EQ(testsupport::TestCertificates::servedSerial(server.port()),
+            testsupport::TestCertificates::serialOf(first.certificate));
+
+  // Old protocol versions and plain HTTP get nothing, and harm nothing.
+  const std::string connect =
+      "openssl s_client -connect 127.0.0.1:" + std::to_string(server.port());
+  EXPECT_NE(run(connect + " -tls1_1 -cipher DEFAULT@SECLEVEL=0").status, 0);
+  EXPECT_EQ(run(connect + " -tls1_2").status, 0);
+  HttpClient plain(server.port());
+  EXPECT_FALSE(plain.request("GET", "/kelvane/qx/getListOfStores.php?"));
+
+  platform::CurlUrlSession::setCertificateAuthorityFile(authority.authority().string());
+  EXPECT_EQ(fetchStatus(address + "/kelvane/qx/getListOfStores.php?"), 401);
+
+  std::atomic<bool> done{false};
+  std::atomic<int> answered{0};
+  std::atomic<int> failed{0};
+  std::thread steady([&] {
+    while (!done) {
+      (fetchStatus(address + "/kelvane/qx/getListOfStores.php?") == 401 ? answered : failed)++;
+    }
+  });
+  std::filesystem::copy_file(second.certificate, certificate,
+                             std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(second.key, key, std::filesystem::copy_options::overwrite_existing);
+  ::kill(server.pid(), SIGHUP);
+  std::string served;
+  for (int i = 0; i < 100 && served != testsupport::TestCertificates::serialOf(second.certificate);
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    served = testsupport::TestCertificates::servedSerial(server.port());
+  }
+  EXPECT_EQ(served, testsupport::TestCertificates::serialOf(second.certificate));
+
+  // A broken renewal is reported and the pair in use stays.
+  std::ofstream(certificate, std::ios::trunc) << "not a certificate";
+  ::kill(server.pid(), SIGHUP);
+  for (int i = 0; i < 100 && server.log().find("kept the previous") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_NE(server.log().find("kept the previous settings: cannot use the certificate"),
+            std::string::npos)
+      << server.log();
+  EXPECT_EQ(testsupport::TestCertificates::servedSerial(server.port()),
+            testsupport::TestCertificates::serialOf(second.certificate));
+  done = true;
+  steady.join();
+  platform::CurlUrlSession::setCertificateAuthorityFile("");
+  EXPECT_GT(answered, 0);
+  EXPECT_EQ(failed, 0) << "no request failed across the reloads";
+  EXPECT_EQ(server.stop(), 0);
+}
+
+TEST_F(ServerProcessTest, ABackupUnderWriteLoadHoldsEveryEarlierWriteAndRestoresIt) {
+  {
+    ServerProcess creator(database());
+    ASSERT_TRUE(creator.start());
+    ASSERT_EQ(creator.stop(), 0);
+  }
+  // Enough data that copying it takes a while: about 40 MB of deals.
+  const auto filled = run("sqlite3 " + quoted(database()),
+                          "INSERT INTO stores (name, created_by) VALUES ('Big', 'Ann');\n"
+                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i "
+                          "< 150000) INSERT INTO items (store_id, name, description, price, "
+                          "posted_by) SELECT 1, 'Deal ' || i, printf('%.200c', 'd'), '1.00', "
+                          "'Ann' FROM n;\n");
+  ASSERT_EQ(filled.status, 0) << filled.output;
+
+  ServerProcess server(database());
+  ASSERT_TRUE(server.start()) << server.log();
+  std::mutex mutex;
+  std::vector<std::string> acknowledged;
+  std::atomic<bool> done{false};
+  std::atomic<int> refused{0};
+  std::vector<std::thread> writers;
+  for (int w = 0; w < 3; ++w) {
+    writers.emplace_back([&, w] {
+      HttpClient client(server.port());
+      for (int n = 0; !done; ++n) {
+        const std::string name = "w" + std::to_string(w) + "-" + std::to_string(n);
+        const auto reply = client.request("POST", "/kelvane/qx/addStore.php",
+                                          R"(store={"name":")" + name + R"(","created":"Bo"})");
+        if (!reply || reply->status != 200) {
+          ++refused;
+          continue;
+        }
+        std::lock_guard lock(mutex);
+        acknowledged.push_back(name);
+      }
+    });
+  }
+  const auto count = [&] {
+    std::lock_guard lock(mutex);
+    return acknowledged.size();
+  };
+  while (count() < 50) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::vector<std::string> before;
+  {
+    std::lock_guard lock(mutex);
+    before = acknowledged;
+  }
+  const auto copy = directory_ / "copy.db";
+  const auto backup =
+      run(serverCommand() + " backup --database " + quoted(database()) + " --to " + quoted(copy));
+  const std::size_t duringAndBefore = count();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  done = true;
+  for (auto& writer : writers) {
+    writer.join();
+  }
+  ASSERT_EQ(backup.status, 0) << backup.output;
+  EXPECT_GT(duringAndBefore, before.size()) << "writes were acknowledged during the backup";
+  EXPECT_EQ(refused, 0);
+  EXPECT_EQ(run("sqlite3 " + quoted(copy) + " 'PRAGMA integrity_check'").output, "ok\n");
+  const std::string copied =
+      "\n" + run("sqlite3 " + quoted(copy) + " 'SELECT name FROM stores'").output;
+  for (const auto& name : before) {
+    EXPECT_NE(copied.find("\n" + name + "\n"), std::string::npos) << name << " is in the copy";
+  }
+
+  const auto whileRunning = run(serverCommand() + " restore --from " + quoted(copy) +
+                                " --database " + quoted(database()));
+  EXPECT_EQ(whileRunning.status, 1);
+  EXPECT_NE(whileRunning.output.find("in use by a running vantory-server"), std::string::npos)
+      << whileRunning.output;
+  ASSERT_EQ(server.stop(), 0);
+  const auto restore = run(serverCommand() + " restore --from " + quoted(copy) + " --database " +
+                           quoted(database()));
+  ASSERT_EQ(restore.status, 0) << restore.output;
+  std::ofstream(directory_ / "notes.db") << "not a database";
+  EXPECT_NE(run(serverCommand() + " restore --from " + quoted(directory_ / "notes.db") +
+                " --database " + quoted(database()))
+                .status,
+            0)
+      << "a file that is not a backup is refused";
+
+  ServerProcess restored(database());
+  ASSERT_TRUE(restored.start()) << restored.log();
+  const std::string names = ";" + storeNames(restored.port());
+  for (const auto& name : before) {
+    EXPECT_NE(names.find(";" + name + ";"), std::string::npos) << name << " was restored";
+  }
+  EXPECT_EQ(std::count(names.begin(), names.end(), ';') - 1,
+            std::count(copied.begin(), copied.end(), '\n') - 1)
+      << "the database is the copy, neither more nor less";
 }
 
 // Several servers on one PostgreSQL database, as behind a load balancer.

@@ -79,7 +79,7 @@ bool ServerProcess::start() {
   ::close(output[0]);
   readyLine_ = received.substr(0, received.find('\n'));
   std::smatch match;
-  if (!std::regex_search(readyLine_, match, std::regex(R"(127\.0\.0\.1:(\d+))"))) {
+  if (!std::regex_search(readyLine_, match, std::regex(R"(ready on \S+:(\d+) )"))) {
     // A server that gave up has closed its output and is ending.
     int status = 0;
     for (int waited = 0; waited < 100; ++waited) {
@@ -95,6 +95,11 @@ bool ServerProcess::start() {
   }
   port_ = std::stoi(match[1]);
   return true;
+}
+
+std::string ServerProcess::baseUrl() const {
+  const bool secure = readyLine_.find("https://") != std::string::npos;
+  return (secure ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_);
 }
 
 int ServerProcess::stop() {

@@ -36,7 +36,8 @@ class ServerProcess {
 
   int port() const { return port_; }
   pid_t pid() const { return pid_; }
-  std::string baseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  // "https://..." when the server serves HTTPS.
+  std::string baseUrl() const;
   const std::string& readyLine() const { return readyLine_; }
   // The exit status of a server that ended by itself during start().
   std::optional<int> exitStatus() const { return exitStatus_; }

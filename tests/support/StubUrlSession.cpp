@@ -133,7 +133,8 @@ void StubUrlSession::answer(const Request& request,
     if (body) {
       completion(*body, platform::HttpUrlResponse{status, {}}, std::nullopt);
     } else {
-      completion(std::nullopt, std::nullopt, platform::UrlError{7, "Could not connect"});
+      completion(std::nullopt, std::nullopt,
+                 platform::UrlError{7, "Could not connect", std::nullopt});
     }
     --delivering_;
   });

@@ -1,0 +1,180 @@
+#include "UserList.h"
+
+#include <crypt.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <openssl/crypto.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include "Utf8.h"
+
+namespace vantory::service {
+
+namespace {
+
+std::string_view withoutCarriageReturn(std::string_view line) {
+  return !line.empty() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line;
+}
+
+bool isComment(std::string_view line) {
+  return line.empty() || line.front() == '#' ||
+         line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+std::string systemError(const std::string& what, const std::filesystem::path& file) {
+  return what + " " + file.string() + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+UserList UserList::load(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  if (!in) {
+    throw std::runtime_error(systemError("cannot read the user list", file));
+  }
+  UserList users;
+  std::string text;
+  int number = 0;
+  while (std::getline(in, text)) {
+    ++number;
+    const std::string_view line = withoutCarriageReturn(text);
+    if (isComment(line)) {
+      continue;
+    }
+    const std::size_t colon = line.find(':');
+    const std::string where = file.string() + " line " + std::to_string(number);
+    if (colon == std::string_view::npos || colon + 1 == line.size()) {
+      throw std::runtime_error(where +
+                               ": expected NAME:HASH (make lines with "
+                               "vantory-server passwd NAME --users FILE)");
+    }
+    const std::string_view name = line.substr(0, colon);
+    if (const auto refusal = checkName(name)) {
+      throw std::runtime_error(where + ": " + *refusal);
+    }
+    if (!users.hashes_.emplace(std::string(name), std::string(line.substr(colon + 1))).second) {
+      throw std::runtime_error(where + ": " + std::string(name) + " is listed twice");
+    }
+  }
+  return users;
+}
+
+bool UserList::verify(std::string_view name, std::string_view password) const {
+  const auto found = hashes_.find(name);
+  if (found == hashes_.end() || password.find('\0') != std::string_view::npos) {
+    return false;
+  }
+  const std::string& hash = found->second;
+  auto data = std::make_unique<crypt_data>();
+  const std::string given(password);
+  const char* result = crypt_rn(given.c_str(), hash.c_str(), data.get(), sizeof(crypt_data));
+  return result != nullptr && std::strlen(result) == hash.size() &&
+         CRYPTO_memcmp(result, hash.data(), hash.size()) == 0;
+}
+
+bool UserList::contains(std::string_view name) const { return hashes_.contains(name); }
+
+std::string UserList::hashPassword(std::string_view password) {
+  if (password.find('\0') != std::string_view::npos) {
+    throw std::runtime_error("a password cannot hold a NUL character");
+  }
+  char salt[CRYPT_GENSALT_OUTPUT_SIZE];
+  if (crypt_gensalt_rn("$y$", 0, nullptr, 0, salt, sizeof salt) == nullptr) {
+    throw std::runtime_error(std::string("cannot make a salt: ") + std::strerror(errno));
+  }
+  auto data = std::make_unique<crypt_data>();
+  const std::string given(password);
+  const char* hash = crypt_rn(given.c_str(), salt, data.get(), sizeof(crypt_data));
+  if (hash == nullptr || hash[0] == '*') {
+    throw std::runtime_error(std::string("cannot hash the password: ") + std::strerror(errno));
+  }
+  return hash;
+}
+
+std::optional<std::string> UserList::checkName(std::string_view name) {
+  if (name.empty()) {
+    return "a name cannot be empty";
+  }
+  if (name.find(':') != std::string_view::npos) {
+    return "a name cannot hold ':'";
+  }
+  if (!Utf8::isValid(name) || Utf8::hasControlCharacter(name) ||
+      name.find_first_of("\t\n") != std::string_view::npos) {
+    return "a name must be text without control characters";
+  }
+  return std::nullopt;
+}
+
+void UserList::storePassword(const std::filesystem::path& file, std::string_view name,
+                             std::string_view password) {
+  if (const auto refusal = checkName(name)) {
+    throw std::runtime_error(*refusal);
+  }
+  std::vector<std::string> lines;
+  bool exists = false;
+  if (std::ifstream in(file); in) {
+    exists = true;
+    load(file);  // refuses to rewrite a file that is not a user list
+    for (std::string line; std::getline(in, line);) {
+      lines.push_back(std::move(line));
+    }
+  } else if (errno != ENOENT) {
+    throw std::runtime_error(systemError("cannot read the user list", file));
+  }
+  const std::string entry = std::string(name) + ":" + hashPassword(password);
+  bool replaced = false;
+  for (auto& line : lines) {
+    if (line.rfind(std::string(name) + ":", 0) == 0) {
+      line = entry;
+      replaced = true;
+    }
+  }
+  if (!replaced) {
+    lines.push_back(entry);
+  }
+  std::ostringstream text;
+  for (const auto& line : lines) {
+    text << line << '\n';
+  }
+  const std::string contents = text.str();
+
+  // Hashes are secrets of a kind: the file is readable by its owner and
+  // group only, and keeps the mode and group it had.
+  struct stat previous {};
+  const bool hadMode = exists && ::stat(file.c_str(), &previous) == 0;
+  const std::filesystem::path temporary = file.string() + ".new";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0640);
+  if (fd < 0) {
+    throw std::runtime_error(systemError("cannot write", temporary));
+  }
+  bool written =
+      ::write(fd, contents.data(), contents.size()) == static_cast<ssize_t>(contents.size()) &&
+      (!hadMode || ::fchmod(fd, previous.st_mode & 07777) == 0) && ::fsync(fd) == 0;
+  const int writeErrno = errno;
+  if (written && hadMode) {
+    // Only root may give the file away; for anyone else the group stays.
+    [[maybe_unused]] const int kept = ::fchown(fd, previous.st_uid, previous.st_gid);
+  }
+  ::close(fd);
+  if (!written) {
+    errno = writeErrno;
+  } else if (::rename(temporary.c_str(), file.c_str()) != 0) {
+    written = false;
+  }
+  if (!written) {
+    const std::string reason = systemError("cannot write", file);
+    ::unlink(temporary.c_str());
+    throw std::runtime_error(reason);
+  }
+}
+
+}  // namespace vantory::service

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantory::service {
+
+// The people allowed to use a protected service: a text file of "name:hash"
+// lines, the hashes made by the system's crypt() (yescrypt). Blank lines
+// and lines starting with '#' are ignored.
+class UserList {
+ public:
+  // Reads the file; throws with the line at fault when it is not a list.
+  static UserList load(const std::filesystem::path& file);
+
+  // Whether the name is listed with that password. Slow on purpose (the hash
+  // is costly), so callers keep what they verified.
+  bool verify(std::string_view name, std::string_view password) const;
+  bool contains(std::string_view name) const;
+  std::size_t size() const { return hashes_.size(); }
+
+  // A new hash of the password, with a random salt.
+  static std::string hashPassword(std::string_view password);
+  // Why a name cannot be listed, if it cannot.
+  static std::optional<std::string> checkName(std::string_view name);
+  // Sets the user's password in the file (adds the line, or replaces it),
+  // keeping every other line; creates the file if needed. The file is
+  // replaced as a whole, so a crash leaves the old list or the new one.
+  static void storePassword(const std::filesystem::path& file, std::string_view name,
+                            std::string_view password);
+
+ private:
+  std::map<std::string, std::string, std::less<>> hashes_;
+};
+
+}  // namespace vantory::service

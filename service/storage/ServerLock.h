@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+
+namespace vantory::service {
+
+// A lock on a database file that tells running servers (which share it)
+// from a restore (which must have the file to itself). It is an flock() on
+// the file, apart from SQLite's own locks, held until destroyed.
+class ServerLock {
+ public:
+  // Taken by each server on its file; throws while a restore holds it.
+  static ServerLock shared(const std::filesystem::path& database);
+  // Throws while any server holds the file.
+  static ServerLock exclusive(const std::filesystem::path& database);
+
+  ServerLock() = default;
+  ~ServerLock();
+  ServerLock(ServerLock&& other) noexcept;
+  ServerLock& operator=(ServerLock&& other) noexcept;
+  ServerLock(const ServerLock&) = delete;
+  ServerLock& operator=(const ServerLock&) = delete;
+
+ private:
+  explicit ServerLock(int fd) : fd_(fd) {}
+  static int openAndLock(const std::filesystem::path& database, int operation);
+
+  int fd_ = -1;
+};
+
+}  // namespace vantory::service
