@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -71,4 +73,62 @@ TEST(DispatchQueue, RunUntilGivesUpAfterTheTimeoutAndWorkQueuedByWorkRunsLater) 
   });
   EXPECT_EQ(main.drain(), 2U);
   EXPECT_EQ(steps, (std::vector<std::string>{"outer", "outer done", "inner"}));
+}
+
+// Many threads post while the owner drains, once by waiting on the queue and
+// once by sleeping until the wake handler calls, as a toolkit's event loop
+// does: every piece of work runs once, on the owner's thread, and no wake-up
+// is missed (a missed one leaves work queued and the owner waiting).
+TEST(DispatchQueue, ManyThreadsPostingWhileTheOwnerDrainsLoseNothingAndRunNothingTwice) {
+  constexpr int kThreads = 8;
+  constexpr int kEach = 2000;
+  DispatchQueue& main = DispatchQueue::main();
+  main.drain();
+  for (const bool sleepUntilWoken : {false, true}) {
+    std::mutex mutex;
+    std::condition_variable woken;
+    bool wakePending = false;
+    main.setWakeHandler([&] {
+      std::lock_guard lock(mutex);
+      wakePending = true;
+      woken.notify_one();
+    });
+    std::vector<int> runs(kThreads * kEach, 0);  // touched on the owner's thread only
+    int ran = 0;
+    const auto owner = std::this_thread::get_id();
+    bool offOwner = false;
+    std::vector<std::thread> producers;
+    for (int t = 0; t < kThreads; ++t) {
+      producers.emplace_back([&, t] {
+        for (int i = 0; i < kEach; ++i) {
+          main.async([&, n = t * kEach + i] {
+            ++runs[static_cast<std::size_t>(n)];
+            ++ran;
+            offOwner = offOwner || std::this_thread::get_id() != owner;
+          });
+        }
+      });
+    }
+    const auto done = [&] { return ran == kThreads * kEach; };
+    if (sleepUntilWoken) {
+      while (!done()) {
+        std::unique_lock lock(mutex);
+        if (!woken.wait_for(lock, std::chrono::seconds(10), [&] { return wakePending; })) {
+          break;
+        }
+        wakePending = false;
+        lock.unlock();
+        main.drain();
+      }
+    } else {
+      main.runUntil(done, std::chrono::seconds(10));
+    }
+    for (auto& producer : producers) {
+      producer.join();
+    }
+    main.setWakeHandler({});
+    EXPECT_EQ(ran, kThreads * kEach) << (sleepUntilWoken ? "woken" : "waiting");
+    EXPECT_EQ(std::count(runs.begin(), runs.end(), 1), kThreads * kEach);
+    EXPECT_FALSE(offOwner);
+  }
 }

@@ -1,11 +1,16 @@
 #include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
 using platform::UserDefaults;
+
+// From the sync counter linked into these tests.
+extern "C" std::size_t vantory_syncs_of(const char* path);
 
 namespace {
 
@@ -71,3 +76,34 @@ TEST_F(UserDefaultsTest, StandardInstanceFollowsTheConfiguredPath) {
 }
 
 }  // namespace
+
+TEST_F(UserDefaultsTest, ASaveReachesTheDiskAndOneCutShortKeepsTheOldFile) {
+  UserDefaults defaults(file());
+  defaults.setObject("Ada", "Name");
+  // The new text is synced before it takes the file's name, then the folder
+  // that records the name.
+  const std::string temporary = file().string() + ".tmp";
+  EXPECT_EQ(vantory_syncs_of(temporary.c_str()), 1U);
+  EXPECT_EQ(vantory_syncs_of(file().parent_path().c_str()), 1U);
+
+  // A save cut short (here by a file size limit) leaves the old file whole.
+  const auto text = [this] {
+    std::ifstream in(file());
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const std::string before = text();
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  const rlimit small{1024, old.rlim_max};
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  testing::internal::CaptureStderr();
+  defaults.setObject(std::string(8192, 'x'), "Note");
+  const std::string warning = testing::internal::GetCapturedStderr();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(text(), before);
+  EXPECT_NE(warning.find("could not save settings"), std::string::npos) << warning;
+  EXPECT_FALSE(std::filesystem::exists(temporary));
+  EXPECT_EQ(*UserDefaults(file()).objectForKey("Name"), "Ada");
+}

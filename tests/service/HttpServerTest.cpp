@@ -91,7 +91,7 @@ TEST_F(HttpServerTest, HostileRequestsGetAJsonRefusalStoreNothingAndTheServerGoe
   EXPECT_EQ(everything(port_), before) << "nothing was stored or changed";
 }
 
-TEST_F(HttpServerTest, ABodyOverTheLimitGets413AndNothingIsStored) {
+TEST_F(HttpServerTest, BodiesAndHeadersOverTheLimitsGet413And431AndNothingIsStored) {
   HttpClient client(port_);
   const std::string body =
       R"(store={"name":")" + std::string(70 * 1024, 'a') + R"(","created":"Ann"})";
@@ -99,6 +99,13 @@ TEST_F(HttpServerTest, ABodyOverTheLimitGets413AndNothingIsStored) {
   ASSERT_TRUE(response);
   EXPECT_EQ(response->status, 413);
   EXPECT_NE(response->body.find("64 KiB"), std::string::npos);
+  HttpClient other(port_);
+  response =
+      other.request("POST", "/kelvane/qx/addStore.php", R"(store={"name":"A","created":"B"})",
+                    "X-Padding: " + std::string(9 * 1024, 'p') + "\r\n");
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->status, 431);
+  EXPECT_TRUE(json::parse(response->body).contains("error"));
   EXPECT_EQ(get("getListOfStores.php").serializedBody(), R"({"Stores":[]})");
 }
 

@@ -52,6 +52,9 @@ bool ServerProcess::start() {
                          static_cast<rlim_t>(*descriptorLimit_)};
       ::setrlimit(RLIMIT_NOFILE, &limit);
     }
+    for (const auto& [name, value] : environment_) {
+      ::setenv(name.c_str(), value.c_str(), 1);
+    }
     std::vector<char*> argv;
     for (auto& argument : arguments) {
       argv.push_back(argument.data());

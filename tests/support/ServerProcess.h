@@ -25,6 +25,9 @@ class ServerProcess {
   void setListenHost(std::string host) { listenHost_ = std::move(host); }
   void setDescriptorLimit(int limit) { descriptorLimit_ = limit; }
   void setLogLevel(std::string level) { logLevel_ = std::move(level); }
+  void setEnvironment(std::string name, std::string value) {
+    environment_.emplace_back(std::move(name), std::move(value));
+  }
 
   // Starts it and waits for its ready line; false if it did not come up
   // (then exitStatus() and log() tell why).
@@ -52,6 +55,7 @@ class ServerProcess {
   std::string listenHost_ = "127.0.0.1";
   std::string logLevel_ = "warn";
   std::optional<int> descriptorLimit_;
+  std::vector<std::pair<std::string, std::string>> environment_;
   std::filesystem::path logFile_;
   pid_t pid_ = -1;
   int port_ = 0;

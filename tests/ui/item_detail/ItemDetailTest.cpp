@@ -169,6 +169,11 @@ TEST(EditItem, ThePromptStartsFromTheCurrentDealAndSendsTheEdit) {
   app.tapAlertButton("Save");
   EXPECT_EQ(app.alertMessage(), "Name can't be Empty");
   app.tapAlertButton("OK");
+  app.tapBarButton("Edit");
+  app.typeIntoAlertField(2, " ");
+  app.tapAlertButton("Save");
+  EXPECT_EQ(app.alertMessage(), "Price can't be Empty");
+  app.tapAlertButton("OK");
   EXPECT_TRUE(app.service().requests().empty());
 
   app.service().reply(kEditItem, R"({"status":"ok","id":"5"})");

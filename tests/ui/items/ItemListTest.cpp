@@ -115,6 +115,12 @@ TEST(AddItem, ThePromptChecksNameThenPriceAndSendsNothingWhenEitherIsBlank) {
   EXPECT_EQ(app.alertMessage(), "Name can't be Empty");
   app.tapAlertButton("OK");
   EXPECT_EQ(app.alert(), nullptr) << "only the name's alert";
+
+  app.tapBarButton("Add");
+  app.typeIntoAlertField(0, "Oat milk");  // the price left as it came: absent
+  app.tapAlertButton("Save");
+  EXPECT_EQ(app.alertMessage(), "Price can't be Empty");
+  app.tapAlertButton("OK");
   EXPECT_TRUE(app.service().requests().empty());
 }
 

@@ -74,6 +74,16 @@ TEST(StoreList, TheEmptyMessageShowsUntilStoresArriveThenRowsInReplyOrder) {
             platform::Color::redColor());
   EXPECT_NE(app.console().text().find(R"("name":"Zed Mart")"), std::string::npos)
       << "the reply is printed whole";
+
+  // The table is read while a reply arrives on the session's thread: the list
+  // it reads is replaced on the main queue only (ThreadSanitizer would see it).
+  app.service().hold();
+  app.tapBarButton("Refresh");
+  app.service().release();
+  for (int i = 0; i < 200; ++i) {
+    EXPECT_EQ(rowTexts(screen).size(), 3U);
+  }
+  app.settle();
 }
 
 TEST(StoreList, RepliesWithoutAStoresArrayShowTheMessage) {
