@@ -44,4 +44,20 @@ std::filesystem::path AppStart::findResources(const std::filesystem::path& execu
   return platform::Bundle::resourceDirectory();
 }
 
+AppStart::Options AppStart::fromCommandLine(const std::string& service, const std::string& defaults,
+                                            const std::string& certificateAuthority) {
+  Options options;
+  if (!service.empty()) {
+    options.service = service;
+  }
+  if (!defaults.empty()) {
+    options.defaults = defaults;
+  }
+  if (!certificateAuthority.empty()) {
+    options.certificateAuthority = certificateAuthority;
+  }
+  options.resources = findResources(std::filesystem::canonical("/proc/self/exe"));
+  return options;
+}
+
 }  // namespace vantory

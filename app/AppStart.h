@@ -32,6 +32,11 @@ class AppStart {
 
   // The resources next to an installed binary, else the build tree's.
   static std::filesystem::path findResources(const std::filesystem::path& executable);
+
+  // The options a front-end's command line gave (an empty text leaves the
+  // default), with the resources found beside the running binary.
+  static Options fromCommandLine(const std::string& service, const std::string& defaults,
+                                 const std::string& certificateAuthority);
 };
 
 }  // namespace vantory

@@ -27,18 +27,8 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vantory"));
 
-  vantory::AppStart::Options settings;
-  if (!service.empty()) {
-    settings.service = service;
-  }
-  if (!defaults.empty()) {
-    settings.defaults = defaults;
-  }
-  if (!certificateAuthority.empty()) {
-    settings.certificateAuthority = certificateAuthority;
-  }
-  settings.resources =
-      vantory::AppStart::findResources(std::filesystem::canonical("/proc/self/exe"));
+  const vantory::AppStart::Options settings =
+      vantory::AppStart::fromCommandLine(service, defaults, certificateAuthority);
   QApplication::setWindowIcon(QIcon::fromTheme(
       QStringLiteral("vantory"),
       QIcon(QString::fromStdString((*settings.resources / "vantory.svg").string()))));

@@ -86,18 +86,8 @@ int main(int argc, char** argv) {
     }
   });
 
-  vantory::AppStart::Options options;
-  if (!service.empty()) {
-    options.service = service;
-  }
-  if (!defaults.empty()) {
-    options.defaults = defaults;
-  }
-  if (!certificateAuthority.empty()) {
-    options.certificateAuthority = certificateAuthority;
-  }
-  options.resources =
-      vantory::AppStart::findResources(std::filesystem::canonical("/proc/self/exe"));
+  const vantory::AppStart::Options options =
+      vantory::AppStart::fromCommandLine(service, defaults, certificateAuthority);
   int status = 0;
   try {
     auto delegate = std::make_shared<vantory::AppDelegate>();
