@@ -22,10 +22,12 @@
 #include "platform/UrlSession.h"
 #include "support/PostgresCluster.h"
 #include "support/ServerProcess.h"
+#include "support/ShellCommand.h"
 #include "support/TestCertificates.h"
 
 using nlohmann::json;
 using testsupport::HttpClient;
+using testsupport::runCommand;
 using testsupport::ServerProcess;
 
 namespace {
@@ -61,34 +63,9 @@ std::string storeNames(int port) {
   return names;
 }
 
-struct CommandResult {
-  int status = -1;
-  std::string output;  // standard output and error together
-};
-
-// Runs a shell command line, its standard input from `input`.
-CommandResult run(const std::string& command, const std::string& input = "") {
-  const auto inputFile =
-      std::filesystem::temp_directory_path() / ("vantory-input-" + std::to_string(::getpid()));
-  std::ofstream(inputFile) << input;
-  CommandResult result;
-  FILE* pipe = ::popen((command + " <'" + inputFile.string() + "' 2>&1").c_str(), "r");
-  if (pipe == nullptr) {
-    return result;
-  }
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    result.output += buffer;
-  }
-  const int status = ::pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::filesystem::remove(inputFile);
-  return result;
-}
-
 std::string serverCommand() { return "'" + testsupport::serverBinary().string() + "'"; }
 
-std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string quoted(const std::filesystem::path& path) { return testsupport::shellQuoted(path); }
 
 std::string base64(const std::string& text) {
   static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -178,15 +155,8 @@ TEST_F(ServerProcessTest, EveryAcknowledgedWriteSurvivesAKillInTheMiddleOfBatche
 }
 
 TEST_F(ServerProcessTest, HelpListsEveryOption) {
-  const std::string command = testsupport::serverBinary().string() + " --help";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    output += buffer;
-  }
-  EXPECT_EQ(::pclose(pipe), 0);
+  const auto [status, output] = runCommand(serverCommand() + " --help");
+  EXPECT_EQ(status, 0);
   for (const char* option :
        {"--listen", "--database", "--threads", "--log-level", "--log-format", "--sync", "--timeout",
         "--max-connections", "--max-connections-per-client", "--tls-cert", "--tls-key", "--users",
@@ -404,14 +374,18 @@ TEST_F(ServerProcessTest, AFileThatIsNotAHealthyDatabaseIsRefusedAtStartByName) 
 
 TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIsSlowedDown) {
   const auto users = directory_ / "users";
-  ASSERT_EQ(run(serverCommand() + " passwd ann --users " + quoted(users), "first try\n").status, 0);
-  ASSERT_EQ(run(serverCommand() + " passwd bo --users " + quoted(users), "b\xC3\xB6 pass\n").status,
+  ASSERT_EQ(
+      runCommand(serverCommand() + " passwd ann --users " + quoted(users), "first try\n").status,
+      0);
+  ASSERT_EQ(runCommand(serverCommand() + " passwd bo --users " + quoted(users), "b\xC3\xB6 pass\n")
+                .status,
             0);
   const auto changed =
-      run(serverCommand() + " passwd ann --users " + quoted(users), "s3cret: yes\n");
+      runCommand(serverCommand() + " passwd ann --users " + quoted(users), "s3cret: yes\n");
   ASSERT_EQ(changed.status, 0) << changed.output;
-  EXPECT_NE(run(serverCommand() + " passwd 'a:b' --users " + quoted(users), "x\n").status, 0);
-  EXPECT_NE(run(serverCommand() + " passwd cy --users " + quoted(users), "\n").status, 0)
+  EXPECT_NE(runCommand(serverCommand() + " passwd 'a:b' --users " + quoted(users), "x\n").status,
+            0);
+  EXPECT_NE(runCommand(serverCommand() + " passwd cy --users " + quoted(users), "\n").status, 0)
       << "an empty password is refused";
   {
     std::ifstream file(users);
@@ -546,8 +520,8 @@ TEST_F(ServerProcessTest,
   // Old protocol versions and plain HTTP get nothing, and harm nothing.
   const std::string connect =
       "openssl s_client -connect 127.0.0.1:" + std::to_string(server.port());
-  EXPECT_NE(run(connect + " -tls1_1 -cipher DEFAULT@SECLEVEL=0").status, 0);
-  EXPECT_EQ(run(connect + " -tls1_2").status, 0);
+  EXPECT_NE(runCommand(connect + " -tls1_1 -cipher DEFAULT@SECLEVEL=0").status, 0);
+  EXPECT_EQ(runCommand(connect + " -tls1_2").status, 0);
   HttpClient plain(server.port());
   EXPECT_FALSE(plain.request("GET", "/kelvane/qx/getListOfStores.php?"));
 
@@ -600,12 +574,13 @@ TEST_F(ServerProcessTest, ABackupUnderWriteLoadHoldsEveryEarlierWriteAndRestores
     ASSERT_EQ(creator.stop(), 0);
   }
   // Enough data that copying it takes a while: about 40 MB of deals.
-  const auto filled = run("sqlite3 " + quoted(database()),
-                          "INSERT INTO stores (name, created_by) VALUES ('Big', 'Ann');\n"
-                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i "
-                          "< 150000) INSERT INTO items (store_id, name, description, price, "
-                          "posted_by) SELECT 1, 'Deal ' || i, printf('%.200c', 'd'), '1.00', "
-                          "'Ann' FROM n;\n");
+  const auto filled =
+      runCommand("sqlite3 " + quoted(database()),
+                 "INSERT INTO stores (name, created_by) VALUES ('Big', 'Ann');\n"
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i "
+                 "< 150000) INSERT INTO items (store_id, name, description, price, "
+                 "posted_by) SELECT 1, 'Deal ' || i, printf('%.200c', 'd'), '1.00', "
+                 "'Ann' FROM n;\n");
   ASSERT_EQ(filled.status, 0) << filled.output;
 
   ServerProcess server(database());
@@ -644,8 +619,8 @@ TEST_F(ServerProcessTest, ABackupUnderWriteLoadHoldsEveryEarlierWriteAndRestores
     before = acknowledged;
   }
   const auto copy = directory_ / "copy.db";
-  const auto backup =
-      run(serverCommand() + " backup --database " + quoted(database()) + " --to " + quoted(copy));
+  const auto backup = runCommand(serverCommand() + " backup --database " + quoted(database()) +
+                                 " --to " + quoted(copy));
   const std::size_t duringAndBefore = count();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   done = true;
@@ -655,25 +630,25 @@ TEST_F(ServerProcessTest, ABackupUnderWriteLoadHoldsEveryEarlierWriteAndRestores
   ASSERT_EQ(backup.status, 0) << backup.output;
   EXPECT_GT(duringAndBefore, before.size()) << "writes were acknowledged during the backup";
   EXPECT_EQ(refused, 0);
-  EXPECT_EQ(run("sqlite3 " + quoted(copy) + " 'PRAGMA integrity_check'").output, "ok\n");
+  EXPECT_EQ(runCommand("sqlite3 " + quoted(copy) + " 'PRAGMA integrity_check'").output, "ok\n");
   const std::string copied =
-      "\n" + run("sqlite3 " + quoted(copy) + " 'SELECT name FROM stores'").output;
+      "\n" + runCommand("sqlite3 " + quoted(copy) + " 'SELECT name FROM stores'").output;
   for (const auto& name : before) {
     EXPECT_NE(copied.find("\n" + name + "\n"), std::string::npos) << name << " is in the copy";
   }
 
-  const auto whileRunning = run(serverCommand() + " restore --from " + quoted(copy) +
-                                " --database " + quoted(database()));
+  const auto whileRunning = runCommand(serverCommand() + " restore --from " + quoted(copy) +
+                                       " --database " + quoted(database()));
   EXPECT_EQ(whileRunning.status, 1);
   EXPECT_NE(whileRunning.output.find("in use by a running vantory-server"), std::string::npos)
       << whileRunning.output;
   ASSERT_EQ(server.stop(), 0);
-  const auto restore = run(serverCommand() + " restore --from " + quoted(copy) + " --database " +
-                           quoted(database()));
+  const auto restore = runCommand(serverCommand() + " restore --from " + quoted(copy) +
+                                  " --database " + quoted(database()));
   ASSERT_EQ(restore.status, 0) << restore.output;
   std::ofstream(directory_ / "notes.db") << "not a database";
-  EXPECT_NE(run(serverCommand() + " restore --from " + quoted(directory_ / "notes.db") +
-                " --database " + quoted(database()))
+  EXPECT_NE(runCommand(serverCommand() + " restore --from " + quoted(directory_ / "notes.db") +
+                       " --database " + quoted(database()))
                 .status,
             0)
       << "a file that is not a backup is refused";

@@ -1,29 +1,15 @@
 #include "PostgresCluster.h"
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-
 #include "support/RecordingHttpServer.h"
+#include "support/ShellCommand.h"
 
 namespace testsupport {
 
 namespace {
 
 const std::string kScript = std::string(VANTORY_SOURCE_DIR) + "/deploy/throwaway-postgres";
-
-// Output and exit status of a command.
-std::pair<std::string, int> run(const std::string& command) {
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  std::string output;
-  char buffer[512];
-  while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    output += buffer;
-  }
-  const int status = pipe != nullptr ? ::pclose(pipe) : -1;
-  return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
 
 }  // namespace
 
@@ -39,13 +25,13 @@ PostgresCluster::PostgresCluster()
 
 PostgresCluster::~PostgresCluster() {
   if (!unavailable_) {
-    run(kScript + " destroy " + folder_.string());
+    runCommand(kScript + " destroy " + folder_.string());
   }
 }
 
 bool PostgresCluster::start() {
-  auto [output, status] =
-      run(kScript + " start " + folder_.string() + " " + std::to_string(port_) + " fast");
+  auto [status, output] =
+      runCommand(kScript + " start " + folder_.string() + " " + std::to_string(port_) + " fast");
   if (status != 0) {
     unavailable_ = status == 3 ? "PostgreSQL's server programs are not installed"
                                : "the throwaway cluster did not start: " + output;
@@ -59,15 +45,13 @@ bool PostgresCluster::start() {
   return true;
 }
 
-bool PostgresCluster::stop() { return run(kScript + " stop " + folder_.string()).second == 0; }
+bool PostgresCluster::stop() {
+  return runCommand(kScript + " stop " + folder_.string()).status == 0;
+}
 
 std::string PostgresCluster::sql(const std::string& statement) const {
-  std::string quoted;
-  for (const char c : statement) {
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
   const std::string as = ::geteuid() == 0 ? "runuser -u postgres -- " : "";
-  return run(as + "psql -X -q -tA " + url_ + " -c '" + quoted + "'").first;
+  return runCommand(as + "psql -X -q -tA " + url_ + " -c " + shellQuoted(statement)).output;
 }
 
 }  // namespace testsupport

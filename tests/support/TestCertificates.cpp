@@ -1,33 +1,25 @@
 #include "TestCertificates.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
+
+#include "support/ShellCommand.h"
 
 namespace testsupport {
 
 namespace {
 
-bool run(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
+bool run(const std::string& command) { return runCommand(command).status == 0; }
 
+// What the command wrote, without its last line break.
 std::string output(const std::string& command) {
-  std::string text;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-      text += buffer;
-    }
-    ::pclose(pipe);
-  }
+  std::string text = runCommand(command).output;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
     text.pop_back();
   }
   return text;
 }
 
-std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string quoted(const std::filesystem::path& path) { return shellQuoted(path); }
 
 }  // namespace
 

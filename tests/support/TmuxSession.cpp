@@ -2,36 +2,12 @@
 
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
+#include "support/ShellCommand.h"
+
 namespace testsupport {
-
-namespace {
-
-// A single-quoted shell word.
-std::string quoted(const std::string& text) {
-  std::string out = "'";
-  for (const char c : text) {
-    out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return out + "'";
-}
-
-std::string output(const std::string& command) {
-  FILE* pipe = ::popen(command.c_str(), "r");
-  std::string text;
-  char buffer[4096];
-  while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    text += buffer;
-  }
-  if (pipe != nullptr) {
-    ::pclose(pipe);
-  }
-  return text;
-}
-
-}  // namespace
 
 bool TmuxSession::available() { return std::system("command -v tmux >/dev/null 2>&1") == 0; }
 
@@ -39,7 +15,7 @@ TmuxSession::TmuxSession(const std::string& command, int columns, int rows) {
   static int counter = 0;
   socket_ = "vantory-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
   tmux("-f /dev/null new-session -d -x " + std::to_string(columns) + " -y " + std::to_string(rows) +
-       " " + quoted(command));
+       " " + shellQuoted(command));
   // The session's window keeps the size it was given, whatever client attaches.
   tmux("set-option -g window-size manual");
 }
@@ -47,7 +23,7 @@ TmuxSession::TmuxSession(const std::string& command, int columns, int rows) {
 TmuxSession::~TmuxSession() { tmux("kill-server"); }
 
 std::string TmuxSession::tmux(const std::string& arguments) const {
-  return output("tmux -L " + socket_ + " " + arguments + " 2>/dev/null");
+  return runCommand("tmux -L " + socket_ + " " + arguments + " 2>/dev/null").output;
 }
 
 void TmuxSession::press(const std::vector<std::string>& keys) {
@@ -58,7 +34,7 @@ void TmuxSession::press(const std::vector<std::string>& keys) {
 }
 
 void TmuxSession::type(const std::string& text) {
-  tmux("send-keys -l " + quoted(text));
+  tmux("send-keys -l " + shellQuoted(text));
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
 }
 
