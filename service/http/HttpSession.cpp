@@ -1,6 +1,7 @@
 #include "HttpSession.h"
 
 #include <boost/asio/dispatch.hpp>
+#include <boost/asio/write.hpp>
 
 namespace vantory::service {
 
@@ -128,6 +129,44 @@ void HttpSession::readRequest() {
   parser_->header_limit(kHeaderLimit);
   parser_->body_limit(kBodyLimit);
   tcp().expires_after(context_.timeout);
+  std::visit(
+      [this](auto& stream) {
+        http::async_read_header(
+            stream, buffer_, *parser_,
+            beast::bind_front_handler(&HttpSession::onHeader, shared_from_this()));
+      },
+      stream_);
+}
+
+void HttpSession::onHeader(beast::error_code error, std::size_t bytes) {
+  if (error || parser_->is_done()) {
+    onRead(error, bytes);
+    return;
+  }
+  const auto& head = parser_->get();
+  if (head.version() < 11 || !beast::iequals(head[http::field::expect], "100-continue")) {
+    readBody();
+    return;
+  }
+  // Without this interim reply such a client waits a second or so before
+  // sending its body anyway.
+  static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+  std::visit(
+      [this](auto& stream) {
+        boost::asio::async_write(
+            stream, boost::asio::buffer(kContinue.data(), kContinue.size()),
+            [self = shared_from_this()](beast::error_code error, std::size_t bytes) {
+              if (error) {
+                self->onRead(error, bytes);
+                return;
+              }
+              self->readBody();
+            });
+      },
+      stream_);
+}
+
+void HttpSession::readBody() {
   std::visit(
       [this](auto& stream) {
         http::async_read(stream, buffer_, *parser_,

@@ -80,6 +80,9 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   // The first thing after the handshake: a refusal, or the first request.
   void begin();
   void readRequest();
+  // A client that asked to be told before sending its body is told so.
+  void onHeader(boost::beast::error_code error, std::size_t bytes);
+  void readBody();
   void onRead(boost::beast::error_code error, std::size_t bytes);
   // Answers the request just read.
   void answer();

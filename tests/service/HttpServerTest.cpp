@@ -42,7 +42,7 @@ class HttpServerTest : public testsupport::ServiceFixture {
   int port_ = 0;
 };
 
-TEST_F(HttpServerTest, OneConnectionServesSeveralRequests) {
+TEST_F(HttpServerTest, OneConnectionServesSeveralRequestsAndAsksForBodiesWhenTold) {
   HttpClient client(port_);
   ASSERT_TRUE(client.connected());
   auto added = client.request("POST", "/kelvane/qx/addStore.php",
@@ -58,6 +58,28 @@ TEST_F(HttpServerTest, OneConnectionServesSeveralRequests) {
   auto missing = client.request("GET", "/kelvane/qx/getItemById.php?item_id=3");
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->status, 404);
+
+  // A client that waits to be told before sending its body is told at once,
+  // unless the body it announces is too large to be taken.
+  const std::string body = R"(store={"name":"Told","created":"Ann"})";
+  ASSERT_TRUE(
+      client.sendRaw("POST /kelvane/qx/addStore.php HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                     "Expect: 100-continue\r\nContent-Length: " +
+                     std::to_string(body.size()) + "\r\n\r\n"));
+  auto proceed = client.readResponse(std::chrono::milliseconds(500));
+  ASSERT_TRUE(proceed);
+  EXPECT_EQ(proceed->status, 100);
+  ASSERT_TRUE(client.sendRaw(body));
+  auto told = client.readResponse();
+  ASSERT_TRUE(told);
+  EXPECT_EQ(told->status, 200);
+  EXPECT_EQ(told->body, R"({"id":"2","status":"ok"})");
+  ASSERT_TRUE(
+      client.sendRaw("POST /kelvane/qx/addStore.php HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                     "Expect: 100-continue\r\nContent-Length: 1000000\r\n\r\n"));
+  auto tooLarge = client.readResponse(std::chrono::milliseconds(500));
+  ASSERT_TRUE(tooLarge);
+  EXPECT_EQ(tooLarge->status, 413);
 }
 
 // Everything the service holds, as its replies show it.
