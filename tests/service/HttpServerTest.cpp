@@ -96,9 +96,7 @@ std::string everything(int port) {
 }
 
 TEST_F(HttpServerTest, HostileRequestsGetAJsonRefusalStoreNothingAndTheServerGoesOn) {
-  add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
-  add("addItem.php",
-      R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  addDeliWithMilk();
   const std::string before = everything(port_);
   for (const auto& [name, method, target, body] : testsupport::HostileInputs::refusedRequests()) {
     HttpClient client(port_);
@@ -142,9 +140,7 @@ TEST_F(HttpServerTest, ASilentClientIsDroppedWhileOthersAreServed) {
 }
 
 TEST_F(HttpServerTest, WritesFromManyClientsAtOnceAreEachAcknowledgedOnceAndReadBackAtOnce) {
-  add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
-  add("addItem.php",
-      R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  addDeliWithMilk();
   constexpr int kClients = 8;
   constexpr int kEach = 50;
   std::atomic<bool> writing{true};

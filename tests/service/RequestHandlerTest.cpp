@@ -90,9 +90,7 @@ TEST_F(RequestHandlerTest, RawBodiesAreStoredExactly) {
 }
 
 TEST_F(RequestHandlerTest, BadInputIsRefusedWithAReasonAndStoresNothing) {
-  add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
-  add("addItem.php",
-      R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  addDeliWithMilk();
   const std::string longName(201, 'x');
   const std::string tooLongDescription(2001, 'y');
   struct Case {
@@ -166,9 +164,7 @@ TEST_F(RequestHandlerTest, BadInputIsRefusedWithAReasonAndStoresNothing) {
 }
 
 TEST_F(RequestHandlerTest, CountersAreTheSumsOfTheirRecordsAndFailWithThem) {
-  add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
-  add("addItem.php",
-      R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  addDeliWithMilk();
   add("addItem.php",
       R"(item={"storeId":"1","name":"Eggs","description":"","price":"1","posted":"Bo"})");
   for (const char* qty : {"1", "2", "1000000", "007"}) {
@@ -318,9 +314,7 @@ TEST(StorageFailures, ReplySayWhatKindOfFailureAndKeepTheCauseForTheLog) {
 }
 
 TEST_F(RequestHandlerTest, KeptRepliesAreNeverStaleAndAreTheFreshRepliesByteForByte) {
-  add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
-  add("addItem.php",
-      R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  addDeliWithMilk();
   // A second handler on the same storage keeps nothing yet: its replies are
   // built afresh.
   const auto fresh = [this](const std::string& endpoint, const std::string& query) {

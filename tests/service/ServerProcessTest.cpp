@@ -118,6 +118,15 @@ int addStore(int port, const std::string& name) {
   return reply ? reply->status : 0;
 }
 
+// Deal "Milk" in store 1.
+int addMilk(int port) {
+  HttpClient client(port);
+  const auto reply = client.request(
+      "POST", "/kelvane/qx/addItem.php",
+      R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  return reply ? reply->status : 0;
+}
+
 TEST_F(ServerProcessTest, EveryAcknowledgedWriteSurvivesAKillInTheMiddleOfBatches) {
   std::mutex acknowledgedMutex;
   std::vector<std::string> acknowledged;
@@ -298,13 +307,8 @@ TEST_F(ServerProcessTest, FullStorageIsExplainedAndNothingIsHalfStored) {
     ServerProcess server(database());
     ASSERT_TRUE(server.start()) << server.log();
     ASSERT_EQ(addStore(server.port(), "Deli"), 200);
+    ASSERT_EQ(addMilk(server.port()), 200);
     HttpClient client(server.port());
-    ASSERT_EQ(client
-                  .request("POST", "/kelvane/qx/addItem.php",
-                           R"(item={"storeId":"1","name":"Milk","description":"","price":"1",)"
-                           R"("posted":"Bo"})")
-                  ->status,
-              200);
     std::optional<HttpClient::Response> failed;
     const std::string longName(190, 'n');
     for (int i = 0; i < 5000 && !failed; ++i) {
@@ -702,13 +706,7 @@ TEST_F(PostgresServersTest, TwoServersAreOneServiceWithExactCounters) {
                                                                                : "S0;S1;S2;")
         << "the very next list of the other server";
   }
-  HttpClient setup(first->port());
-  ASSERT_EQ(setup
-                .request("POST", "/kelvane/qx/addItem.php",
-                         R"(item={"storeId":"1","name":"Milk","description":"","price":"1",)"
-                         R"("posted":"Bo"})")
-                ->status,
-            200);
+  ASSERT_EQ(addMilk(first->port()), 200);
 
   // 8 clients, 100 interests each, spread over both servers at once.
   std::vector<std::thread> clients;

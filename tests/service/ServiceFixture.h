@@ -44,6 +44,12 @@ class ServiceFixture : public ::testing::Test {
     EXPECT_EQ(reply.status, 200) << reply.serializedBody();
     return reply.body.value("id", "");
   }
+  // Store 1, "Deli", with deal 1, "Milk": what most cases start from.
+  void addDeliWithMilk() {
+    add("addStore.php", R"(store={"name":"Deli","created":"Ann"})");
+    add("addItem.php",
+        R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  }
   nlohmann::json replyOf(const vantory::service::ApiReply& reply) {
     return nlohmann::json::parse(reply.serializedBody());
   }
