@@ -30,6 +30,15 @@ std::string AppStart::start(const std::shared_ptr<AppDelegate>& delegate, const 
   }
   // The service: --service, else the stored "ServiceHost", else this machine.
   std::string service = Settings::startupServiceAddress(options.service);
+  if (auto refusal = Settings::checkServiceAddress(service)) {
+    // Started anyway, every request would fail without a word of why.
+    const std::string shown = "\"" + platform::Url::withoutCredentials(service) + "\"";
+    throw std::runtime_error((options.service
+                                  ? "--service " + shown + ": "
+                                  : "the stored service address " + shown +
+                                        " cannot be used (start with --service to replace it): ") +
+                             *refusal);
+  }
   ServerApi::setBaseAddress(service);
   VantoryApplication::main(delegate, {});
   return platform::Url::withoutCredentials(service);
