@@ -3,6 +3,11 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace vantory::service {
@@ -22,6 +27,29 @@ std::string openSslReason(const boost::system::error_code& error) {
     }
   }
   return error.message();
+}
+
+// The file's text; a file that cannot be read, or holds no PEM block, is
+// refused in words an operator acts on, not OpenSSL's ("system lib", "PEM lib").
+std::string readPem(const std::string& file, const std::string& what) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(file, ignored)) {
+    throw std::runtime_error("cannot read the " + what + " " + file + ": " + std::strerror(EISDIR));
+  }
+  std::ifstream in(file, std::ios::binary);
+  std::string text;
+  if (in) {
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  if (!in || in.bad()) {
+    throw std::runtime_error("cannot read the " + what + " " + file + ": " +
+                             std::strerror(errno != 0 ? errno : EIO));
+  }
+  if (text.find("-----BEGIN ") == std::string::npos) {
+    throw std::runtime_error("cannot use the " + what + " " + file +
+                             ": it is not in PEM form (text starting with \"-----BEGIN\")");
+  }
+  return text;
 }
 
 }  // namespace
@@ -51,13 +79,15 @@ std::shared_ptr<ssl::context> TlsCertificates::load() const {
   SSL_CTX_set_min_proto_version(context->native_handle(), TLS1_2_VERSION);
   SSL_CTX_set_session_cache_mode(context->native_handle(), SSL_SESS_CACHE_SERVER);
 
+  const std::string certificate = readPem(certificateFile_, "certificate");
+  const std::string key = readPem(keyFile_, "private key");
   boost::system::error_code error;
-  context->use_certificate_chain_file(certificateFile_, error);
+  context->use_certificate_chain(boost::asio::buffer(certificate), error);
   if (error) {
     throw std::runtime_error("cannot use the certificate " + certificateFile_ + ": " +
                              openSslReason(error));
   }
-  context->use_private_key_file(keyFile_, ssl::context::pem, error);
+  context->use_private_key(boost::asio::buffer(key), ssl::context::pem, error);
   if (error) {
     throw std::runtime_error("cannot use the private key " + keyFile_ + ": " +
                              openSslReason(error));

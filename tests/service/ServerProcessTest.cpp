@@ -340,7 +340,7 @@ TEST_F(ServerProcessTest, FullStorageIsExplainedAndNothingIsHalfStored) {
   ::umount2(directory_.c_str(), MNT_DETACH);
 }
 
-TEST_F(ServerProcessTest, AFileThatIsNotAHealthyDatabaseIsRefusedAtStartByName) {
+TEST_F(ServerProcessTest, FilesThatCannotBeUsedAreRefusedAtStartByName) {
   // Not a database at all.
   const auto foreign = directory_ / "notes.db";
   std::ofstream(foreign) << std::string(8192, 'x');
@@ -374,6 +374,21 @@ TEST_F(ServerProcessTest, AFileThatIsNotAHealthyDatabaseIsRefusedAtStartByName) 
   ServerProcess nowhere(directory_ / "missing" / "folder" / "vantory.db");
   EXPECT_FALSE(nowhere.start());
   EXPECT_NE(nowhere.log().find("missing/folder/vantory.db"), std::string::npos) << nowhere.log();
+
+  // HTTPS files that are missing or not certificates are named with the reason.
+  const auto missing = directory_ / "missing.pem";
+  for (const auto& [certificate, reason] :
+       {std::pair{missing, missing.string() + ": No such file or directory"},
+        std::pair{foreign, std::string("it is not in PEM form")},
+        std::pair{directory_, directory_.string() + ": Is a directory"}}) {
+    ServerProcess https(directory_ / "https.db",
+                        {"--tls-cert", certificate.string(), "--tls-key", certificate.string()});
+    EXPECT_FALSE(https.start());
+    EXPECT_EQ(https.exitStatus(), 1);
+    EXPECT_NE(https.log().find("the certificate " + certificate.string()), std::string::npos)
+        << https.log();
+    EXPECT_NE(https.log().find(reason), std::string::npos) << https.log();
+  }
 }
 
 TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIsSlowedDown) {
