@@ -24,7 +24,8 @@ TEST(AppStart, AnAddressThatCannotBeUsedStopsTheStartAndSaysWhy) {
   };
   for (const std::string given : {"notaurl", "ftp://host/", "127.0.0.1:8080", ""}) {
     const std::string message = startWith(given);
-    EXPECT_NE(message.find("--service \"" + given + "\": The service address must be an "
+    EXPECT_NE(message.find("--service \"" + given +
+                           "\": The service address must be an "
                            "http:// or https:// address"),
               std::string::npos)
         << message;
