@@ -112,9 +112,10 @@ std::string& certificateAuthorityFile() {
   return path;
 }
 
-// Why a transfer failed, with a sentence for the person when it is a
-// certificate their machine does not trust.
-UrlError transferError(CURLcode code, const char* detail) {
+// Why a transfer failed, with a sentence for the person where they can act
+// on it: a certificate their machine does not trust, or an address whose
+// http:// or https:// does not match what the service speaks.
+UrlError transferError(CURLcode code, const char* detail, const std::string& scheme) {
   UrlError error{static_cast<int>(code), curl_easy_strerror(code), std::nullopt};
   const std::string reason = detail != nullptr && detail[0] != '\0' ? detail : error.description;
   if (code == CURLE_PEER_FAILED_VERIFICATION) {
@@ -124,7 +125,13 @@ UrlError transferError(CURLcode code, const char* detail) {
   } else if (code == CURLE_SSL_CACERT_BADFILE) {
     error.explanation = "The certificate authority file cannot be used (" + reason + ").";
   } else if (code == CURLE_SSL_CONNECT_ERROR) {
-    error.explanation = "A secure connection to the service failed (" + reason + ").";
+    error.explanation = "A secure connection to the service failed (" + reason +
+                        "). If the service serves plain HTTP, use an http:// address.";
+  } else if (code == CURLE_GOT_NOTHING && scheme == "http") {
+    // What an HTTPS service does with a request in clear text.
+    error.explanation =
+        "The service closed the connection without answering. If it serves HTTPS, use an "
+        "https:// address.";
   }
   return error;
 }
@@ -271,7 +278,8 @@ void CurlUrlSession::deliver(Transfer& transfer, int result) {
                           UrlError{CURLE_WRITE_ERROR, "The reply is too large.", std::nullopt});
     } else if (result != CURLE_OK) {
       transfer.completion(std::nullopt, std::nullopt,
-                          transferError(static_cast<CURLcode>(result), transfer.errorText));
+                          transferError(static_cast<CURLcode>(result), transfer.errorText,
+                                        transfer.request.url.scheme()));
     } else {
       long status = 0;
       curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);

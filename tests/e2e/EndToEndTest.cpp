@@ -196,9 +196,10 @@ INSTANTIATE_TEST_SUITE_P(Service, EndToEnd,
                          });
 
 // What a person sees when the app cannot use a service: one whose
-// certificate their machine does not trust, then one that wants a name and
-// password they did not give.
-TEST(EndToEndRefusals, AnUntrustedCertificateAndMissingCredentialsAreExplained) {
+// certificate their machine does not trust, one that wants a name and
+// password they did not give, and addresses whose http:// or https:// is
+// not what the service speaks.
+TEST(EndToEndRefusals, AnUntrustedCertificateMissingCredentialsAndAWrongSchemeAreExplained) {
   const auto directory = freshDirectory("refusals");
   testsupport::TestCertificates authority(directory);
   std::ofstream(directory / "users") << "";
@@ -207,15 +208,15 @@ TEST(EndToEndRefusals, AnUntrustedCertificateAndMissingCredentialsAreExplained) 
   ASSERT_TRUE(authority.ok());
   ASSERT_TRUE(server.start()) << server.log();
 
-  const auto storeListAlert = [&server](AppHarness& app) {
+  const auto storeListAlert = [](AppHarness& app, const std::string& address) {
     app.storeUserName("Ann Lee");
-    app.useService(server.baseUrl());
+    app.useService(address);
     app.launch();
     return app.alertMessage().value_or("(no alert)");
   };
   {
     AppHarness app;
-    const std::string message = storeListAlert(app);
+    const std::string message = storeListAlert(app, server.baseUrl());
     EXPECT_NE(message.find("The service's certificate is not trusted"), std::string::npos)
         << message;
     EXPECT_NE(message.find("--ca-file"), std::string::npos) << message;
@@ -223,9 +224,27 @@ TEST(EndToEndRefusals, AnUntrustedCertificateAndMissingCredentialsAreExplained) 
   {
     platform::CurlUrlSession::setCertificateAuthorityFile(authority.authority().string());
     AppHarness app;
-    const std::string message = storeListAlert(app);
+    const std::string message = storeListAlert(app, server.baseUrl());
     platform::CurlUrlSession::setCertificateAuthorityFile("");
     EXPECT_NE(message.find("needs your name and password"), std::string::npos) << message;
+  }
+  {
+    // The address says http:// where the service speaks HTTPS, and the reverse.
+    AppHarness app;
+    const std::string message =
+        storeListAlert(app, "http://127.0.0.1:" + std::to_string(server.port()));
+    EXPECT_NE(message.find("If it serves HTTPS, use an https:// address."), std::string::npos)
+        << message;
+  }
+  testsupport::ServerProcess plain(directory / "plain.db");
+  ASSERT_TRUE(plain.start()) << plain.log();
+  {
+    AppHarness app;
+    const std::string message =
+        storeListAlert(app, "https://127.0.0.1:" + std::to_string(plain.port()));
+    EXPECT_NE(message.find("If the service serves plain HTTP, use an http:// address."),
+              std::string::npos)
+        << message;
   }
   std::filesystem::remove_all(directory);
 }
