@@ -52,6 +52,20 @@ ServerLock ServerLock::exclusive(const std::filesystem::path& database) {
   return ServerLock(fd);
 }
 
+bool ServerLock::inUse(const std::filesystem::path& database) {
+  const int fd = ::open(database.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  int result = 0;
+  do {
+    result = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  const bool held = result != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
+}
+
 ServerLock::~ServerLock() {
   if (fd_ >= 0) {
     ::close(fd_);

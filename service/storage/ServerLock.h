@@ -13,6 +13,9 @@ class ServerLock {
   static ServerLock shared(const std::filesystem::path& database);
   // Throws while any server holds the file.
   static ServerLock exclusive(const std::filesystem::path& database);
+  // Whether a server (or a restore) holds the file now; false for a file
+  // that does not exist or cannot be opened.
+  static bool inUse(const std::filesystem::path& database);
 
   ServerLock() = default;
   ~ServerLock();

@@ -101,6 +101,16 @@ int SqliteBackup::backup(const std::filesystem::path& database, const std::files
   if (!std::filesystem::exists(database)) {
     throw std::runtime_error("there is no database at " + database.string());
   }
+  std::error_code sameFile;
+  if (std::filesystem::equivalent(database, to, sameFile)) {
+    throw std::runtime_error("the copy must go to another file than " + database.string());
+  }
+  // A backup put over the file of a running server would be lost, and the
+  // server's writes with it: putting a database back is what restore is for.
+  if (ServerLock::inUse(to)) {
+    throw std::runtime_error("cannot write the copy to " + to.string() +
+                             ": a running vantory-server uses it");
+  }
   const Database source = open(database, SQLITE_OPEN_READWRITE);
   const std::filesystem::path partial = to.string() + ".partial";
   std::filesystem::remove(partial);
@@ -128,14 +138,18 @@ int SqliteBackup::backup(const std::filesystem::path& database, const std::files
 
 void SqliteBackup::restore(const std::filesystem::path& from,
                            const std::filesystem::path& database) {
-  {
+  bool vantoryTables = false;
+  try {
     const Database copy = open(from, SQLITE_OPEN_READONLY);
     checkSound(copy.get(), from);
-    if (firstValue(copy.get(),
-                   "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
-                   "name IN ('stores', 'items', 'interests', 'purchases')") != "4") {
-      throw std::runtime_error(from.string() + " is not a Vantory database");
-    }
+    vantoryTables = firstValue(copy.get(),
+                               "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                               "name IN ('stores', 'items', 'interests', 'purchases')") == "4";
+  } catch (const std::runtime_error& error) {
+    throw std::runtime_error("cannot restore from " + from.string() + ": " + error.what());
+  }
+  if (!vantoryTables) {
+    throw std::runtime_error(from.string() + " is not a Vantory database");
   }
   // Held until the database is closed again: no server may open it meanwhile.
   const ServerLock lock = ServerLock::exclusive(database);

@@ -661,6 +661,15 @@ TEST_F(ServerProcessTest, ABackupUnderWriteLoadHoldsEveryEarlierWriteAndRestores
   EXPECT_EQ(whileRunning.status, 1);
   EXPECT_NE(whileRunning.output.find("in use by a running vantory-server"), std::string::npos)
       << whileRunning.output;
+  // Nor may a backup be put over a live database, its own source included.
+  for (const auto& [source, target] : {std::pair{copy, database()}, {database(), database()}}) {
+    const auto over = runCommand(serverCommand() + " backup --database " + quoted(source) +
+                                 " --to " + quoted(target));
+    EXPECT_EQ(over.status, 1) << over.output;
+    EXPECT_NE(over.output.find(source == target ? "must go to another file" : "running"),
+              std::string::npos)
+        << over.output;
+  }
   ASSERT_EQ(server.stop(), 0);
   const auto restore = runCommand(serverCommand() + " restore --from " + quoted(copy) +
                                   " --database " + quoted(database()));
