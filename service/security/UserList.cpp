@@ -37,6 +37,11 @@ std::string systemError(const std::string& what, const std::filesystem::path& fi
 }  // namespace
 
 UserList UserList::load(const std::filesystem::path& file) {
+  // A directory opens as a stream that reads nothing: an empty list, not an error.
+  if (std::error_code ignored; std::filesystem::is_directory(file, ignored)) {
+    errno = EISDIR;
+    throw std::runtime_error(systemError("cannot read the user list", file));
+  }
   std::ifstream in(file);
   if (!in) {
     throw std::runtime_error(systemError("cannot read the user list", file));

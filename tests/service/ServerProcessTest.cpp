@@ -389,6 +389,13 @@ TEST_F(ServerProcessTest, FilesThatCannotBeUsedAreRefusedAtStartByName) {
         << https.log();
     EXPECT_NE(https.log().find(reason), std::string::npos) << https.log();
   }
+  // A folder given as the user list is not an empty list that locks everyone out.
+  ServerProcess users(directory_ / "users.db", {"--users", directory_.string()});
+  EXPECT_FALSE(users.start());
+  EXPECT_NE(
+      users.log().find("cannot read the user list " + directory_.string() + ": Is a directory"),
+      std::string::npos)
+      << users.log();
 }
 
 TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIsSlowedDown) {
