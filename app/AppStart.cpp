@@ -22,7 +22,8 @@ std::string AppStart::start(const std::shared_ptr<AppDelegate>& delegate, const 
   }
   if (options.certificateAuthority) {
     std::ifstream readable(*options.certificateAuthority);
-    if (!readable) {
+    std::error_code ignored;
+    if (!readable || std::filesystem::is_directory(*options.certificateAuthority, ignored)) {
       throw std::runtime_error("cannot read the certificate authority file " +
                                options.certificateAuthority->string());
     }

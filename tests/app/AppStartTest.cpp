@@ -8,9 +8,9 @@
 
 namespace {
 
-// An address the app cannot use stops the start with the reason, whether it
-// was given for this run or stored, and never shows a stored password.
-TEST(AppStart, AnAddressThatCannotBeUsedStopsTheStartAndSaysWhy) {
+// An address or a certificate authority the app cannot use stops the start
+// with the reason; a stored address is shown without its password.
+TEST(AppStart, WhatCannotBeUsedStopsTheStartAndSaysWhy) {
   testsupport::AppHarness app;  // a settings file of its own
   const auto startWith = [](std::optional<std::string> service) -> std::string {
     vantory::AppStart::Options options;
@@ -37,6 +37,15 @@ TEST(AppStart, AnAddressThatCannotBeUsedStopsTheStartAndSaysWhy) {
             std::string::npos)
       << stored;
   EXPECT_EQ(vantory::ServerApi::baseAddress(), "http://service.test") << "nothing was changed";
+
+  for (const char* authority : {"/nonexistent/authority.pem", "/tmp"}) {
+    vantory::AppStart::Options options;
+    options.certificateAuthority = authority;
+    options.service = "http://127.0.0.1:9";  // usable: only the authority is wrong
+    EXPECT_THROW(vantory::AppStart::start(std::make_shared<vantory::AppDelegate>(), options),
+                 std::runtime_error)
+        << authority;
+  }
 }
 
 }  // namespace
