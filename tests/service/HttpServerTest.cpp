@@ -66,7 +66,7 @@ TEST_F(HttpServerTest, OneConnectionServesSeveralRequestsAndAsksForBodiesWhenTol
       client.sendRaw("POST /kelvane/qx/addStore.php HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                      "Expect: 100-continue\r\nContent-Length: " +
                      std::to_string(body.size()) + "\r\n\r\n"));
-  auto proceed = client.readResponse(std::chrono::milliseconds(500));
+  auto proceed = client.readResponse(std::chrono::seconds(2));
   ASSERT_TRUE(proceed);
   EXPECT_EQ(proceed->status, 100);
   ASSERT_TRUE(client.sendRaw(body));
@@ -77,7 +77,7 @@ TEST_F(HttpServerTest, OneConnectionServesSeveralRequestsAndAsksForBodiesWhenTol
   ASSERT_TRUE(
       client.sendRaw("POST /kelvane/qx/addStore.php HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                      "Expect: 100-continue\r\nContent-Length: 1000000\r\n\r\n"));
-  auto tooLarge = client.readResponse(std::chrono::milliseconds(500));
+  auto tooLarge = client.readResponse(std::chrono::seconds(2));
   ASSERT_TRUE(tooLarge);
   EXPECT_EQ(tooLarge->status, 413);
 }
