@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <boost/asio/ip/address.hpp>
 #include <condition_variable>
 #include <cstdio>
 #include <iostream>
@@ -194,6 +195,17 @@ int main(int argc, char** argv) {
       ->envname("VANTORY_TLS_CERT");
   cli.add_option("--tls-key", tlsKey, "the private key of --tls-cert (PEM)")
       ->envname("VANTORY_TLS_KEY");
+  std::vector<std::string> trustedProxies;
+  cli.add_option("--trusted-proxy", trustedProxies,
+                 "the address of a load balancer whose X-Forwarded-For names the client (for "
+                 "lockouts and the access log); may be given more than once")
+      ->envname("VANTORY_TRUSTED_PROXY")
+      ->delimiter(',')
+      ->check([](const std::string& text) -> std::string {
+        boost::system::error_code invalid;
+        boost::asio::ip::make_address(text, invalid);
+        return invalid ? "not an IP address: " + text : "";
+      });
   cli.add_option("--users", userFile,
                  "only the users listed in this file (see the passwd command) may use the "
                  "service; read again on SIGHUP")
@@ -263,6 +275,10 @@ int main(int argc, char** argv) {
   options.timeout = std::chrono::seconds(timeoutSeconds);
   options.maxConnections = maxConnections;
   options.maxConnectionsPerClient = maxConnectionsPerClient;
+  for (const auto& proxy : trustedProxies) {
+    // As the peer's address is written ("::1", not "0:0:0:0:0:0:0:1").
+    options.trustedProxies.push_back(boost::asio::ip::make_address(proxy).to_string());
+  }
   LogLevel level = LogLevel::info;
   AccessLog::parseLevel(logLevel, level);
   const AccessLog log(level, logFormat == "json" ? LogFormat::json : LogFormat::text);

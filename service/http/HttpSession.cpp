@@ -1,6 +1,9 @@
 #include "HttpSession.h"
 
+#include <algorithm>
+
 #include <boost/asio/dispatch.hpp>
+#include <boost/asio/ip/address.hpp>
 #include <boost/asio/write.hpp>
 
 namespace vantory::service {
@@ -57,6 +60,7 @@ HttpSession::HttpSession(boost::asio::ip::tcp::socket socket, std::string client
       stream_(makeStream(std::move(socket), tls_)),
       refusal_(std::move(refusal)),
       client_(std::move(client)),
+      requestClient_(client_),
       context_(context) {}
 
 HttpSession::~HttpSession() {
@@ -125,6 +129,7 @@ void HttpSession::readRequest() {
     tcp().close();
     return;
   }
+  requestClient_ = client_;
   parser_.emplace();
   parser_->header_limit(kHeaderLimit);
   parser_->body_limit(kBodyLimit);
@@ -215,12 +220,39 @@ void HttpSession::onRead(beast::error_code error, std::size_t /*bytes*/) {
   }
 }
 
+std::string HttpSession::clientOf(const http::request<http::string_body>& request) const {
+  const auto* trusted = context_.trustedProxies;
+  if (trusted == nullptr ||
+      std::find(trusted->begin(), trusted->end(), client_) == trusted->end()) {
+    return client_;
+  }
+  // The proxy adds its own line last, after any the client sent itself; of
+  // that line the last entry is the one the proxy saw.
+  std::string_view forwarded;
+  const auto [first, last] = request.equal_range("X-Forwarded-For");
+  for (auto field = first; field != last; ++field) {
+    forwarded = field->value();
+  }
+  if (const auto comma = forwarded.rfind(','); comma != std::string_view::npos) {
+    forwarded.remove_prefix(comma + 1);
+  }
+  while (!forwarded.empty() && (forwarded.front() == ' ' || forwarded.front() == '\t')) {
+    forwarded.remove_prefix(1);
+  }
+  while (!forwarded.empty() && (forwarded.back() == ' ' || forwarded.back() == '\t')) {
+    forwarded.remove_suffix(1);
+  }
+  boost::system::error_code invalid;
+  const auto address = boost::asio::ip::make_address(forwarded, invalid);
+  return invalid ? client_ : address.to_string();
+}
+
 bool HttpSession::admitted(const http::request<http::string_body>& request) {
   if (context_.access == nullptr) {
     return true;
   }
   const auto verdict =
-      context_.access->check(client_, std::string_view(request[http::field::authorization]));
+      context_.access->check(requestClient_, std::string_view(request[http::field::authorization]));
   if (verdict.allowed) {
     return true;
   }
@@ -237,6 +269,7 @@ bool HttpSession::admitted(const http::request<http::string_body>& request) {
 
 void HttpSession::answer() {
   http::request<http::string_body> request = parser_->release();
+  requestClient_ = clientOf(request);
   if (!admitted(request)) {
     return;
   }
@@ -270,12 +303,12 @@ void HttpSession::logRequest(std::string_view method, std::string_view target,
                              const ApiReply& reply, std::size_t bytes) const {
   const auto elapsed = refusal_ ? std::chrono::steady_clock::duration::zero()
                                 : std::chrono::steady_clock::now() - started_;
-  context_.log.request({client_, method, target, reply.status, bytes,
+  context_.log.request({requestClient_, method, target, reply.status, bytes,
                         std::chrono::duration_cast<std::chrono::microseconds>(elapsed),
                         reply.cause});
   if (reply.status >= 500 && !refusal_) {
     // The cause is never sent; it is what the operator needs.
-    context_.log.message(LogLevel::error, "a request from " + client_ + " failed with " +
+    context_.log.message(LogLevel::error, "a request from " + requestClient_ + " failed with " +
                                               std::to_string(reply.status) + ": " + reply.cause);
   }
 }

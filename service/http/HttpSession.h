@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <variant>
+#include <vector>
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ssl/context.hpp>
@@ -30,6 +31,8 @@ struct SessionContext {
   std::atomic<bool>& stopping;
   // Set when every request must carry the credentials of a listed user.
   AccessControl* access = nullptr;
+  // Peers whose X-Forwarded-For is believed.
+  const std::vector<std::string>* trustedProxies = nullptr;
   // The registry of live sessions, for shutdown and the connection caps.
   std::function<void(const std::shared_ptr<HttpSession>& session)> opened;
   std::function<void(const void* session)> closed;
@@ -86,6 +89,9 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   void onRead(boost::beast::error_code error, std::size_t bytes);
   // Answers the request just read.
   void answer();
+  // Who sent the request: the peer, or the client a trusted proxy names.
+  std::string clientOf(
+      const boost::beast::http::request<boost::beast::http::string_body>& request) const;
   // Whether the request may go on; otherwise its refusal is under way.
   bool admitted(const boost::beast::http::request<boost::beast::http::string_body>& request);
   void refuse(boost::beast::http::status status, const std::string& message);
@@ -104,6 +110,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   boost::beast::flat_buffer buffer_;
   std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
   std::string client_;
+  std::string requestClient_;  // of the request under way
   SessionContext& context_;
   std::chrono::steady_clock::time_point started_;
   bool busy_ = false;

@@ -20,6 +20,7 @@
 #include "HttpClient.h"
 #include "platform/CurlUrlSession.h"
 #include "platform/UrlSession.h"
+#include "security/AccessControl.h"
 #include "support/PostgresCluster.h"
 #include "support/ServerProcess.h"
 #include "support/ShellCommand.h"
@@ -497,6 +498,35 @@ TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIs
   EXPECT_EQ(
       client.request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("ann", "x"))->status,
       401);
+  EXPECT_EQ(guesser
+                .request("GET", "/kelvane/qx/getListOfStores.php?", "",
+                         basic("ann", "guess") + "X-Forwarded-For: 10.9.9.9\r\n")
+                ->status,
+            429)
+      << "a client cannot name itself someone else";
+
+  // Behind a load balancer every client comes from its address: trusted, its
+  // X-Forwarded-For says who guesses, and only that client is locked out.
+  {
+    ServerProcess balanced(directory_ / "balanced.db",
+                           {"--users", users.string(), "--trusted-proxy", "127.0.0.1"});
+    balanced.setLogLevel("info");
+    ASSERT_TRUE(balanced.start()) << balanced.log();
+    HttpClient proxy(balanced.port());
+    const auto from = [&proxy](const std::string& forwarded, const std::string& password) {
+      const auto reply =
+          proxy.request("GET", "/kelvane/qx/getListOfStores.php?", "",
+                        basic("ann", password) +
+                            "X-Forwarded-For: 10.0.0.9\r\nX-Forwarded-For: " + forwarded + "\r\n");
+      return reply ? reply->status : 0;
+    };
+    for (int i = 0; i < vantory::service::AccessControl::kFreeFailures; ++i) {
+      EXPECT_EQ(from("10.0.0.7, 10.0.0.1", "guess"), 401);
+    }
+    EXPECT_EQ(from("10.0.0.1", "guess"), 429) << "the guessing client is locked out";
+    EXPECT_EQ(from("10.0.0.2", "s3cret: yes"), 200) << "the others behind the balancer are not";
+    EXPECT_NE(balanced.log().find(" 10.0.0.2 GET "), std::string::npos) << balanced.log();
+  }
 
   // A removed user is out after SIGHUP.
   std::ofstream(users, std::ios::trunc) << "# nobody\n";
