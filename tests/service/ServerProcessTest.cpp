@@ -526,6 +526,11 @@ TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIs
     EXPECT_EQ(from("10.0.0.1", "guess"), 429) << "the guessing client is locked out";
     EXPECT_EQ(from("10.0.0.2", "s3cret: yes"), 200) << "the others behind the balancer are not";
     EXPECT_NE(balanced.log().find(" 10.0.0.2 GET "), std::string::npos) << balanced.log();
+    // What is not one address counts as the balancer's own request.
+    for (const std::string& hostile : {std::string("\xFF\xFE"), std::string("not an address"),
+                                       std::string(6000, '9'), std::string("10.0.0.1, , ")}) {
+      EXPECT_EQ(from(hostile, "s3cret: yes"), 200) << hostile.substr(0, 20);
+    }
   }
 
   // A removed user is out after SIGHUP.
