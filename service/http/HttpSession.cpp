@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <boost/algorithm/string/classification.hpp>
+#include <boost/algorithm/string/trim.hpp>
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/write.hpp>
@@ -236,14 +238,10 @@ std::string HttpSession::clientOf(const http::request<http::string_body>& reques
   if (const auto comma = forwarded.rfind(','); comma != std::string_view::npos) {
     forwarded.remove_prefix(comma + 1);
   }
-  while (!forwarded.empty() && (forwarded.front() == ' ' || forwarded.front() == '\t')) {
-    forwarded.remove_prefix(1);
-  }
-  while (!forwarded.empty() && (forwarded.back() == ' ' || forwarded.back() == '\t')) {
-    forwarded.remove_suffix(1);
-  }
   boost::system::error_code invalid;
-  const auto address = boost::asio::ip::make_address(forwarded, invalid);
+  const auto address = boost::asio::ip::make_address(
+      boost::algorithm::trim_copy_if(std::string(forwarded), boost::algorithm::is_any_of(" \t")),
+      invalid);
   return invalid ? client_ : address.to_string();
 }
 

@@ -11,18 +11,26 @@
 
 namespace vantory::service {
 
+namespace {
+
+// flock() without waiting: 0, or the errno of the failure.
+int lockNow(int fd, int operation) {
+  int result = 0;
+  do {
+    result = ::flock(fd, operation | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result == 0 ? 0 : errno;
+}
+
+}  // namespace
+
 int ServerLock::openAndLock(const std::filesystem::path& database, int operation) {
   const int fd = ::open(database.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
     throw std::runtime_error("cannot open the database " + database.string() + ": " +
                              std::strerror(errno));
   }
-  int result = 0;
-  do {
-    result = ::flock(fd, operation | LOCK_NB);
-  } while (result != 0 && errno == EINTR);
-  if (result != 0) {
-    const int error = errno;
+  if (const int error = lockNow(fd, operation); error != 0) {
     ::close(fd);
     if (error != EWOULDBLOCK) {
       throw std::runtime_error("cannot lock the database " + database.string() + ": " +
@@ -57,11 +65,7 @@ bool ServerLock::inUse(const std::filesystem::path& database) {
   if (fd < 0) {
     return false;
   }
-  int result = 0;
-  do {
-    result = ::flock(fd, LOCK_EX | LOCK_NB);
-  } while (result != 0 && errno == EINTR);
-  const bool held = result != 0 && errno == EWOULDBLOCK;
+  const bool held = lockNow(fd, LOCK_EX) == EWOULDBLOCK;
   ::close(fd);
   return held;
 }
