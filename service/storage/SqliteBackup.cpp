@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -95,15 +96,41 @@ void syncFile(const std::filesystem::path& path) {
   }
 }
 
+// The database's own file under `name`, or one that SQLite keeps beside it
+// (its WAL, shared memory or rollback journal), reached by any path: a link,
+// "..", or another mount of the same folder. Files are compared, not names,
+// and a companion that does not exist yet is matched by its folder and name.
+std::optional<std::filesystem::path> databaseFileAt(const std::filesystem::path& name,
+                                                    const std::filesystem::path& database) {
+  namespace fs = std::filesystem;
+  std::error_code ignored;
+  const fs::path target = fs::weakly_canonical(fs::absolute(name, ignored), ignored);
+  const fs::path own = fs::weakly_canonical(fs::absolute(database, ignored), ignored);
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    const fs::path companion = own.string() + suffix;
+    if (fs::equivalent(name, companion, ignored) ||
+        (target.filename() == companion.filename() &&
+         fs::equivalent(target.parent_path(), companion.parent_path(), ignored))) {
+      return companion;
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int SqliteBackup::backup(const std::filesystem::path& database, const std::filesystem::path& to) {
   if (!std::filesystem::exists(database)) {
     throw std::runtime_error("there is no database at " + database.string());
   }
-  std::error_code sameFile;
-  if (std::filesystem::equivalent(database, to, sameFile)) {
-    throw std::runtime_error("the copy must go to another file than " + database.string());
+  const std::filesystem::path partial = to.string() + ".partial";
+  // Replacing the database's WAL or journal would throw away every write it
+  // holds that is not in the database file yet.
+  for (const auto& written : {to, partial}) {
+    if (const auto file = databaseFileAt(written, database)) {
+      throw std::runtime_error("the copy must go to another file than " + file->string() +
+                               ", which belongs to the database it copies");
+    }
   }
   // A backup put over the file of a running server would be lost, and the
   // server's writes with it: putting a database back is what restore is for.
@@ -112,7 +139,6 @@ int SqliteBackup::backup(const std::filesystem::path& database, const std::files
                              ": a running vantory-server uses it");
   }
   const Database source = open(database, SQLITE_OPEN_READWRITE);
-  const std::filesystem::path partial = to.string() + ".partial";
   std::filesystem::remove(partial);
   int pages = 0;
   try {
@@ -138,6 +164,10 @@ int SqliteBackup::backup(const std::filesystem::path& database, const std::files
 
 void SqliteBackup::restore(const std::filesystem::path& from,
                            const std::filesystem::path& database) {
+  if (const auto file = databaseFileAt(from, database)) {
+    throw std::runtime_error("cannot restore from " + file->string() +
+                             ": it belongs to the database being restored");
+  }
   bool vantoryTables = false;
   try {
     const Database copy = open(from, SQLITE_OPEN_READONLY);
