@@ -8,6 +8,8 @@ namespace vantory::service {
 namespace {
 
 constexpr char kChanges[] = "vantory_changes";
+// Held while the schema is checked and upgraded (an arbitrary number of our own).
+constexpr long long kSchemaLock = 0x76616e746f7279;
 constexpr std::chrono::seconds kConnectTimeout{5};
 
 constexpr char kItemColumns[] =
@@ -152,10 +154,13 @@ auto PostgresStorage::write(Work&& work) {
 void PostgresStorage::migrate(PgConnection& connection) {
   const auto& scripts = schemaScripts(SchemaEngine::postgresql);
   const int latest = scripts.empty() ? 0 : scripts.back().version;
-  connection.exec("CREATE TABLE IF NOT EXISTS vantory_schema (version INTEGER NOT NULL)");
   connection.exec("BEGIN");
   try {
-    // One server migrates at a time; the others wait and find it done.
+    // One server migrates at a time; the others wait and find it done. The
+    // advisory lock comes first: two CREATE TABLE IF NOT EXISTS at once can
+    // both try to create the table, and one of them then fails.
+    connection.exec("SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLock) + ")");
+    connection.exec("CREATE TABLE IF NOT EXISTS vantory_schema (version INTEGER NOT NULL)");
     connection.exec("LOCK TABLE vantory_schema IN EXCLUSIVE MODE");
     const auto current = connection.run("schema_version",
                                         "SELECT coalesce(max(version), 0) FROM vantory_schema", {});

@@ -117,29 +117,39 @@ SqliteStorage::~SqliteStorage() {
 }
 
 void SqliteStorage::migrate() {
-  int current = 0;
-  {
-    auto statement = writer_->prepare("PRAGMA user_version");
-    if (statement.step()) {
-      current = static_cast<int>(statement.columnInt64(0));
-    }
-  }
   const auto& scripts = schemaScripts(SchemaEngine::sqlite);
   const int latest = scripts.empty() ? 0 : scripts.back().version;
-  if (current > latest) {
-    throw SchemaTooNew("the database " + file_.string() + " has schema version " +
-                       std::to_string(current) + ", but this vantory-server knows versions up to " +
-                       std::to_string(latest) +
-                       "; run a newer vantory-server or choose another --database");
-  }
+  int current = 0;
+  const auto readVersion = [this] {
+    auto statement = writer_->prepare("PRAGMA user_version");
+    return statement.step() ? static_cast<int>(statement.columnInt64(0)) : 0;
+  };
+  const auto refuseIfTooNew = [&](int version) {
+    if (version > latest) {
+      throw SchemaTooNew("the database " + file_.string() + " has schema version " +
+                         std::to_string(version) +
+                         ", but this vantory-server knows versions up to " +
+                         std::to_string(latest) +
+                         "; run a newer vantory-server or choose another --database");
+    }
+  };
+  current = readVersion();
+  refuseIfTooNew(current);
   for (const SchemaScript& script : scripts) {
     if (script.version <= current) {
       continue;
     }
     writer_->exec("BEGIN IMMEDIATE");
     try {
-      writer_->exec(script.sql);
-      writer_->exec("PRAGMA user_version=" + std::to_string(script.version));
+      // Another server may have upgraded the file since it was read above:
+      // only what is read under the write lock decides.
+      current = readVersion();
+      refuseIfTooNew(current);
+      if (script.version > current) {
+        writer_->exec(script.sql);
+        writer_->exec("PRAGMA user_version=" + std::to_string(script.version));
+        current = script.version;
+      }
       writer_->exec("COMMIT");
     } catch (...) {
       writer_->rollbackQuietly();
