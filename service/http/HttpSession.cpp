@@ -5,6 +5,7 @@
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/trim.hpp>
 #include <boost/asio/dispatch.hpp>
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/write.hpp>
 
@@ -211,10 +212,15 @@ void HttpSession::onRead(beast::error_code error, std::size_t /*bytes*/) {
   }
 
   busy_ = true;
+  guarded([this] { answer(); });
+}
+
+template <typename Work>
+void HttpSession::guarded(Work&& work) {
   // The last-resort catch of this connection: nothing a client sends may
   // end the service.
   try {
-    answer();
+    work();
   } catch (const std::exception& error) {
     context_.log.message(LogLevel::error, std::string("a request failed: ") + error.what());
     refuse(http::status::internal_server_error,
@@ -245,37 +251,50 @@ std::string HttpSession::clientOf(const http::request<http::string_body>& reques
   return invalid ? client_ : address.to_string();
 }
 
-bool HttpSession::admitted(const http::request<http::string_body>& request) {
+void HttpSession::answer() {
+  request_ = parser_->release();
+  requestClient_ = clientOf(request_);
   if (context_.access == nullptr) {
-    return true;
+    respond();
+    return;
   }
-  const auto verdict =
-      context_.access->check(requestClient_, std::string_view(request[http::field::authorization]));
+  // The verdict may come from a hashing thread: it goes on on this
+  // connection's own executor, which is kept running until it does.
+  auto executor = tcp().get_executor();
+  context_.access->check(
+      requestClient_, std::string_view(request_[http::field::authorization]),
+      [self = shared_from_this(), work = boost::asio::make_work_guard(executor)](
+          AccessControl::Verdict verdict) mutable {
+        auto onExecutor = work.get_executor();
+        boost::asio::dispatch(onExecutor, [self, verdict = std::move(verdict)]() mutable {
+          self->guarded([&] { self->onVerdict(verdict); });
+        });
+        work.reset();
+      });
+}
+
+void HttpSession::onVerdict(const AccessControl::Verdict& verdict) {
   if (verdict.allowed) {
-    return true;
+    respond();
+    return;
   }
   ApiReply reply = ApiReply::error(verdict.status, verdict.message);
   if (verdict.status == 401) {
     reply.wwwAuthenticate = R"(Basic realm="Vantory", charset="UTF-8")";
   }
   reply.retryAfterSeconds = static_cast<int>(verdict.retryAfter.count());
-  auto response = makeResponse(reply, request.version(), request.keep_alive());
-  logRequest(request.method_string(), request.target(), reply, response->payload->size());
-  send(response, request.keep_alive() && !context_.stopping);
-  return false;
+  const bool keepAlive = request_.keep_alive() && !context_.stopping;
+  auto response = makeResponse(reply, request_.version(), keepAlive);
+  logRequest(request_.method_string(), request_.target(), reply, response->payload->size());
+  send(response, keepAlive);
 }
 
-void HttpSession::answer() {
-  http::request<http::string_body> request = parser_->release();
-  requestClient_ = clientOf(request);
-  if (!admitted(request)) {
-    return;
-  }
-  const ApiRequest apiRequest{std::string(request.method_string()), std::string(request.target()),
-                              std::move(request.body())};
+void HttpSession::respond() {
+  const ApiRequest apiRequest{std::string(request_.method_string()),
+                              std::string(request_.target()), std::move(request_.body())};
   const ApiReply reply = context_.handler.handle(apiRequest);
-  const bool keepAlive = request.keep_alive() && !context_.stopping;
-  auto response = makeResponse(reply, request.version(), keepAlive);
+  const bool keepAlive = request_.keep_alive() && !context_.stopping;
+  auto response = makeResponse(reply, request_.version(), keepAlive);
   logRequest(apiRequest.method, apiRequest.target, reply, response->payload->size());
   send(response, keepAlive);
 }

@@ -92,8 +92,13 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   // Who sent the request: the peer, or the client a trusted proxy names.
   std::string clientOf(
       const boost::beast::http::request<boost::beast::http::string_body>& request) const;
-  // Whether the request may go on; otherwise its refusal is under way.
-  bool admitted(const boost::beast::http::request<boost::beast::http::string_body>& request);
+  // Answers a request the access control refused, or goes on to respond().
+  void onVerdict(const AccessControl::Verdict& verdict);
+  // Hands the admitted request to the handler and sends its reply.
+  void respond();
+  // Runs a step of answering, turning any failure into a 500.
+  template <typename Work>
+  void guarded(Work&& work);
   void refuse(boost::beast::http::status status, const std::string& message);
   void logRequest(std::string_view method, std::string_view target, const ApiReply& reply,
                   std::size_t bytes) const;
@@ -110,6 +115,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   boost::beast::flat_buffer buffer_;
   std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
   std::string client_;
+  boost::beast::http::request<boost::beast::http::string_body> request_;  // under way
   std::string requestClient_;  // of the request under way
   SessionContext& context_;
   std::chrono::steady_clock::time_point started_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -19,6 +21,8 @@ class UserList {
   // Whether the name is listed with that password. Slow on purpose (the hash
   // is costly), so callers keep what they verified.
   bool verify(std::string_view name, std::string_view password) const;
+  // How many passwords verify() has hashed in this process.
+  static std::uint64_t hashesComputed() { return hashesComputed_.load(); }
   bool contains(std::string_view name) const;
   std::size_t size() const { return hashes_.size(); }
 
@@ -34,6 +38,7 @@ class UserList {
 
  private:
   std::map<std::string, std::string, std::less<>> hashes_;
+  static inline std::atomic<std::uint64_t> hashesComputed_{0};
 };
 
 }  // namespace vantory::service

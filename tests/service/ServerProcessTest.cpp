@@ -227,6 +227,30 @@ TEST_F(ServerProcessTest, TheAccessLogSaysWhatOperatorsReadInTextAndJson) {
 }
 
 TEST_F(ServerProcessTest, TwoServersOnOneFileEachServeTheOthersStores) {
+  // Started together on a new file, both create or find the same schema.
+  for (int pair = 0; pair < 20; ++pair) {
+    const auto file = directory_ / ("new-" + std::to_string(pair) + ".db");
+    ServerProcess one(file);
+    ServerProcess other(file);
+    // A child is told to end when the thread that started it ends, so that
+    // thread stays until the pair has been used.
+    std::promise<bool> otherStarted;
+    std::promise<void> used;
+    std::thread starting([&other, &otherStarted, done = used.get_future()] {
+      otherStarted.set_value(other.start());
+      done.wait();
+    });
+    const bool oneStarted = one.start();
+    const bool bothStarted = otherStarted.get_future().get() && oneStarted;
+    if (bothStarted) {
+      EXPECT_EQ(addStore(one.port(), "Pair " + std::to_string(pair)), 200);
+      EXPECT_EQ(storeNames(other.port()), "Pair " + std::to_string(pair) + ";");
+    }
+    used.set_value();
+    starting.join();
+    ASSERT_TRUE(bothStarted) << "pair " << pair << ":\n" << one.log() << other.log();
+  }
+
   ServerProcess first(database());
   ServerProcess second(database());
   ASSERT_TRUE(first.start());
@@ -446,9 +470,11 @@ TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIs
     EXPECT_EQ(none->status, 401) << target;
     EXPECT_NE(none->headers.find("WWW-Authenticate: Basic realm=\"Vantory\""), std::string::npos);
     EXPECT_TRUE(json::parse(none->body)["error"].is_string()) << none->body;
-    // Wrong guesses from addresses of their own, as one address is soon locked out.
+    // Wrong guesses from addresses and on names of their own, as one address
+    // or name is soon locked out.
     HttpClient guessing(server.port(), "127.0.1." + std::to_string(++guesses));
-    const auto wrong = guessing.request(method, target, body, basic("ann", "first try"));
+    const auto wrong = guessing.request(method, target, body,
+                                        basic("guest" + std::to_string(guesses), "first try"));
     ASSERT_TRUE(wrong);
     EXPECT_EQ(wrong->status, 401) << target;
     const auto right = client.request(method, target, body, basic("ann", "s3cret: yes"));
@@ -474,13 +500,14 @@ TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIs
     EXPECT_EQ(reply->status, 401) << hostile;
   }
 
-  // Guessing from one address: after a few failures it is locked out for a
-  // while, others (and credentials already proven) are not.
+  // Guessing from one address: after a few failures the address and the name
+  // guessed at are locked out for a while, other names (and credentials
+  // already proven) are not.
   HttpClient guesser(server.port(), "127.0.0.2");
   std::vector<int> statuses;
   for (int i = 0; i < 8; ++i) {
     const auto reply = guesser.request("GET", "/kelvane/qx/getListOfStores.php?", "",
-                                       basic("ann", "guess " + std::to_string(i)));
+                                       basic("bo", "guess " + std::to_string(i)));
     ASSERT_TRUE(reply);
     statuses.push_back(reply->status);
     if (reply->status == 429) {
@@ -498,6 +525,10 @@ TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIs
   EXPECT_EQ(
       client.request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("ann", "x"))->status,
       401);
+  EXPECT_EQ(
+      client.request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("bo", "x"))->status,
+      429)
+      << "the name guessed at is locked out from every address";
   EXPECT_EQ(guesser
                 .request("GET", "/kelvane/qx/getListOfStores.php?", "",
                          basic("ann", "guess") + "X-Forwarded-For: 10.9.9.9\r\n")
@@ -513,23 +544,25 @@ TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIs
     balanced.setLogLevel("info");
     ASSERT_TRUE(balanced.start()) << balanced.log();
     HttpClient proxy(balanced.port());
-    const auto from = [&proxy](const std::string& forwarded, const std::string& password) {
+    const auto from = [&proxy](const std::string& forwarded, const std::string& name,
+                               const std::string& password) {
       const auto reply =
           proxy.request("GET", "/kelvane/qx/getListOfStores.php?", "",
-                        basic("ann", password) +
+                        basic(name, password) +
                             "X-Forwarded-For: 10.0.0.9\r\nX-Forwarded-For: " + forwarded + "\r\n");
       return reply ? reply->status : 0;
     };
     for (int i = 0; i < vantory::service::AccessControl::kFreeFailures; ++i) {
-      EXPECT_EQ(from("10.0.0.7, 10.0.0.1", "guess"), 401);
+      EXPECT_EQ(from("10.0.0.7, 10.0.0.1", "guest" + std::to_string(i), "guess"), 401);
     }
-    EXPECT_EQ(from("10.0.0.1", "guess"), 429) << "the guessing client is locked out";
-    EXPECT_EQ(from("10.0.0.2", "s3cret: yes"), 200) << "the others behind the balancer are not";
+    EXPECT_EQ(from("10.0.0.1", "cy", "guess"), 429) << "the guessing client is locked out";
+    EXPECT_EQ(from("10.0.0.2", "ann", "s3cret: yes"), 200)
+        << "the others behind the balancer are not";
     EXPECT_NE(balanced.log().find(" 10.0.0.2 GET "), std::string::npos) << balanced.log();
     // What is not one address counts as the balancer's own request.
     for (const std::string& hostile : {std::string("\xFF\xFE"), std::string("not an address"),
                                        std::string(6000, '9'), std::string("10.0.0.1, , ")}) {
-      EXPECT_EQ(from(hostile, "s3cret: yes"), 200) << hostile.substr(0, 20);
+      EXPECT_EQ(from(hostile, "ann", "s3cret: yes"), 200) << hostile.substr(0, 20);
     }
   }
 
@@ -540,7 +573,7 @@ TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIs
   for (int i = 0; i < 50 && !out; ++i) {
     out = client
               .request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("bo", "b\xC3\xB6 pass"))
-              ->status == 401;
+              ->status != 200;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   EXPECT_TRUE(out);
@@ -712,7 +745,42 @@ TEST_F(ServerProcessTest, ABackupUnderWriteLoadHoldsEveryEarlierWriteAndRestores
               std::string::npos)
         << over.output;
   }
+  // Nor over the files SQLite keeps beside it (the WAL holds the writes not
+  // yet in the database file), by whatever name they are reached.
+  const std::string live = database().string();
+  std::filesystem::create_directory(directory_ / "sub");
+  std::filesystem::create_symlink(live + "-wal", directory_ / "wal-link");
+  std::filesystem::create_hard_link(live + "-wal", directory_ / "wal-hard-link");
+  for (const std::filesystem::path& target :
+       {std::filesystem::path(live + "-wal"), std::filesystem::path(live + "-shm"),
+        std::filesystem::path(live + "-journal"), directory_ / "wal-link",
+        directory_ / "wal-hard-link",
+        directory_ / "sub" / ".." / (database().filename().string() + "-wal")}) {
+    const auto over = runCommand(serverCommand() + " backup --database " + quoted(database()) +
+                                 " --to " + quoted(target));
+    EXPECT_EQ(over.status, 1) << target << ": " << over.output;
+    EXPECT_NE(over.output.find("belongs to the database"), std::string::npos) << over.output;
+    if (std::filesystem::exists(target)) {  // restore reads only files that exist
+      const auto from = runCommand(serverCommand() + " restore --from " + quoted(target) +
+                                   " --database " + quoted(database()));
+      EXPECT_EQ(from.status, 1) << target << ": " << from.output;
+      EXPECT_NE(from.output.find("belongs to the database"), std::string::npos) << from.output;
+    }
+  }
+  std::filesystem::remove(directory_ / "wal-hard-link");
   ASSERT_EQ(server.stop(), 0);
+  {
+    ServerProcess again(database());
+    ASSERT_TRUE(again.start()) << again.log();
+    const std::string names = ";" + storeNames(again.port());
+    EXPECT_EQ(std::count_if(acknowledged.begin(), acknowledged.end(),
+                            [&names](const std::string& name) {
+                              return names.find(";" + name + ";") == std::string::npos;
+                            }),
+              0)
+        << "every acknowledged write outlived the refused backups";
+    ASSERT_EQ(again.stop(), 0);
+  }
   const auto restore = runCommand(serverCommand() + " restore --from " + quoted(copy) +
                                   " --database " + quoted(database()));
   ASSERT_EQ(restore.status, 0) << restore.output;
