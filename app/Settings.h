@@ -13,12 +13,18 @@ namespace vantory {
 class Settings {
  public:
   static constexpr char kServiceHostKey[] = "ServiceHost";
+  // Holds the password for an address that names only the user
+  // ("https://ann@host"), so that it never shows in the process list.
+  static constexpr char kPasswordVariable[] = "VANTORY_PASSWORD";
 
   Settings() = delete;
 
   // The address to use at start: the one given for this run, else the
   // stored one, else this machine's default.
   static std::string startupServiceAddress(const std::optional<std::string>& givenForThisRun);
+  // The address with the password from VANTORY_PASSWORD, when it names a
+  // user without one.
+  static std::string withPasswordFromEnvironment(std::string address);
 
   static std::optional<std::string> registeredName();
   // The address in use now.
