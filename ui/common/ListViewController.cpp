@@ -69,6 +69,11 @@ void ListViewController::fetch(const Endpoint& endpoint, const std::string& para
       [self = sharedThis<ListViewController>()](const WebServiceCall::Failure& failure) {
         DispatchQueue::main().async([self, failure] {
           self->hideActivity();
+          // A service that cannot be reached must not look like an empty one.
+          self->listFetched_ = false;
+          if (self->tableView_ != nullptr) {
+            self->tableView_->setBackgroundView(nullptr);  // the rows, if any, stay
+          }
           self->showFetchFailure(failure);
         });
       });
@@ -106,6 +111,7 @@ void ListViewController::processListResponse(std::optional<nlohmann::json> reply
   DispatchQueue::main().async([self = sharedThis<ListViewController>(), list] {
     std::swap(self->list_, *list);
     RecordText::discard(std::move(*list));
+    self->listFetched_ = true;
     self->hideActivity();
     if (self->tableView_ != nullptr) {
       self->tableView_->reloadData();
@@ -129,14 +135,14 @@ void ListViewController::printEmptyLabel() {
 }
 
 int ListViewController::countOrEmptyMessage() {
-  if (!list_ || !list_->is_array() || list_->empty()) {
+  const bool empty = !list_ || !list_->is_array() || list_->empty();
+  // Empty means a fetch said so: not while the first one runs, nor after one failed.
+  if (empty && listFetched_) {
     printEmptyLabel();
-    return 0;
-  }
-  if (tableView_ != nullptr) {
+  } else if (tableView_ != nullptr) {
     tableView_->setBackgroundView(nullptr);
   }
-  return static_cast<int>(list_->size());
+  return empty ? 0 : static_cast<int>(list_->size());
 }
 
 int ListViewController::numberOfSectionsInTableView(platform::TableView& /*tableView*/) {

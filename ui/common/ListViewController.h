@@ -32,8 +32,8 @@ struct ListScreenValues {
 // it shows its activity indicator and asks its endpoint for the list; the
 // reply is printed and picked on the URL session's queue, then applied on the
 // main queue (list replaced, indicator hidden and stopped, table reloaded).
-// The table shows a row per record or, with none, a centred brown message
-// behind it. A row opens the next screen with its record as JSON text.
+// The table shows a row per record or, once a fetch has found none, a
+// centred brown message behind it. A row opens the next screen with its record as JSON text.
 class ListViewController : public platform::ViewController,
                            public platform::TableViewDataSource,
                            public platform::TableViewDelegate {
@@ -114,6 +114,8 @@ class ListViewController : public platform::ViewController,
 
   ListScreenValues values_;
   std::optional<nlohmann::json> list_;
+  // Whether the last fetch succeeded: only then is an empty list known to be empty.
+  bool listFetched_ = false;
   bool fetchFailureShown_ = false;
 };
 

@@ -206,11 +206,14 @@ TEST(FailureAlerts, AServiceThatIsDownSaysSoOnceInsteadOfLookingEmpty) {
   EXPECT_EQ(app.alertMessage(), kUnreachable);
   EXPECT_TRUE(stores->activityIndicator()->isHidden());
   EXPECT_FALSE(stores->activityIndicator()->isAnimating());
+  EXPECT_EQ(stores->tableView()->numberOfRowsInSection(0), 0);
+  EXPECT_EQ(stores->tableView()->backgroundView(), nullptr) << "not the empty-list message";
   app.tapAlertButton("OK");
   EXPECT_EQ(app.alert(), nullptr) << "one alert, not one per attempt";
 
   app.tapBarButton("Refresh");
   EXPECT_EQ(app.alertMessage(), kUnreachable) << "each failed refresh says so again";
+  EXPECT_EQ(stores->tableView()->backgroundView(), nullptr);
 }
 
 TEST(FailureAlerts, ADetailScreenWhoseRequestsAllFailShowsOneAlertAndKeepsItsRows) {
