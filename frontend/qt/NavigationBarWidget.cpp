@@ -1,5 +1,7 @@
 #include "NavigationBarWidget.h"
 
+#include <QKeySequence>
+
 #include "frontend/qt/QtStyle.h"
 
 namespace vantory::qt {
@@ -10,10 +12,8 @@ constexpr int kMargin = 6;
 constexpr int kSpacing = 4;
 
 QString buttonStyle(const QColor& tint) {
-  // Keyboard focus shows as an underline; a click takes no focus at all.
   return QStringLiteral(
-             "QPushButton { border: none; color: %1; font-weight: bold; padding: 4px 6px; }"
-             "QPushButton:focus { border-bottom: 2px solid %1; }")
+             "QPushButton { border: none; color: %1; font-weight: bold; padding: 4px 6px; }")
       .arg(tint.name());
 }
 
@@ -39,7 +39,9 @@ NavigationBarWidget::NavigationBarWidget(QWidget* parent)
 
 QPushButton* NavigationBarWidget::makeButton(const QString& text) {
   auto* button = new QPushButton(text, this);
-  button->setFocusPolicy(Qt::TabFocus);
+  // Out of the Tab chain, which belongs to the list and the fields: the
+  // buttons have their keys (Alt and their first letter; Escape for Back).
+  button->setFocusPolicy(Qt::NoFocus);
   button->setCursor(Qt::PointingHandCursor);
   return button;
 }
@@ -98,11 +100,14 @@ void NavigationBarWidget::setItems(const platform::NavigationItem& item, const Q
   items_ = std::move(items);
   leftCount_ = item.leftBarButtonItems().size();
   tint_ = tint;
-  QWidget* previous = back_;
   for (const auto& model : items_) {
     QPushButton* button = makeButton(QtStyle::text(model->title()));
     button->setObjectName(QtStyle::text(model->title()));
     button->setStyleSheet(buttonStyle(tint));
+    if (!button->text().isEmpty()) {
+      button->setShortcut(QKeySequence(QStringLiteral("Alt+") + button->text().at(0).toUpper()));
+      button->setToolTip(button->shortcut().toString(QKeySequence::NativeText));
+    }
     std::weak_ptr<platform::BarButtonItem> weak = model;
     connect(button, &QPushButton::clicked, this, [weak] {
       if (auto tapped = weak.lock()) {
@@ -110,8 +115,6 @@ void NavigationBarWidget::setItems(const platform::NavigationItem& item, const Q
       }
     });
     button->show();
-    setTabOrder(previous, button);
-    previous = button;
     buttons_.push_back(button);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 
+#include "frontend/qt/TableViewWidget.h"
 #include "platform/toolkit/NavigationController.h"
 
 namespace vantory::qt {
@@ -62,6 +63,10 @@ void QtRenderer::syncStructure() {
   if (screen != nullptr && (screen_ == nullptr || &screen_->screen() != screen)) {
     screen_ = new ScreenView(*screen, &phone_);
     phone_.showScreen(screen_);
+    // A list screen starts with the keyboard on its list.
+    if (auto* table = screen_->findChild<TableViewWidget*>()) {
+      table->list()->setFocus();
+    }
   }
   if (navigation != nullptr && screen != nullptr) {
     std::weak_ptr<platform::ViewController> weak = navigation->shared_from_this();

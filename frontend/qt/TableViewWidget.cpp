@@ -1,7 +1,10 @@
 #include "TableViewWidget.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "frontend/qt/CellDelegate.h"
@@ -40,13 +43,21 @@ TableViewWidget::TableViewWidget(std::shared_ptr<platform::TableView> table, QWi
       table_->selectRowAtIndexPath(*path);
     }
   });
+  // Per item, the scroll bar's value is the row at the top.
+  list_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { remember(); });
+  connect(list_->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { scrollToKeptTop(); });
+  connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this] { remember(); });
   refresh();
 }
 
 void TableViewWidget::refresh() {
   if (table_->reloadCount() != seenReloads_) {
     seenReloads_ = table_->reloadCount();
+    restoring_ = true;
     model_->rebuild();
+    restorePosition();
   }
   auto* message = dynamic_cast<platform::Label*>(table_->backgroundView().get());
   if (message != nullptr && message->text()) {
@@ -60,9 +71,56 @@ void TableViewWidget::refresh() {
   }
 }
 
+void TableViewWidget::restorePosition() {
+  const auto position = table_->position();
+  const int rows = model_->rowCount({});
+  restoring_ = true;
+  keptTop_ = -1;
+  if (rows > 0) {
+    // The row marked before, or the first: the keyboard starts on a row.
+    int marked = std::min(static_cast<int>(position.marked), rows - 1);
+    while (marked + 1 < rows && !model_->indexPathAt(marked)) {
+      ++marked;
+    }
+    list_->setCurrentIndex(model_->index(marked));
+    keptTop_ = std::min(static_cast<int>(position.top), rows - 1);
+  }
+  restoring_ = false;
+  scrollToKeptTop();
+}
+
+void TableViewWidget::scrollToKeptTop() {
+  // Rows are laid out in batches: the top row kept may be reachable only
+  // once enough of them are.
+  if (keptTop_ < 0) {
+    return;
+  }
+  restoring_ = true;
+  list_->verticalScrollBar()->setValue(keptTop_);
+  restoring_ = false;
+  if (list_->verticalScrollBar()->value() == keptTop_) {
+    keptTop_ = -1;
+  }
+}
+
+void TableViewWidget::remember() {
+  if (restoring_ || keptTop_ >= 0) {
+    return;  // moves made by a reload or a restore are not the person's
+  }
+  const int current = list_->currentIndex().row();
+  table_->setPosition({static_cast<std::size_t>(std::max(0, list_->verticalScrollBar()->value())),
+                       static_cast<std::size_t>(std::max(0, current))});
+}
+
 bool TableViewWidget::eventFilter(QObject* watched, QEvent* event) {
   if (watched == list_->viewport() && event->type() == QEvent::Resize) {
     background_->setGeometry(list_->viewport()->rect());
+  }
+  // Once the person scrolls or moves, their place is theirs, not the one kept.
+  if ((watched == list_ || watched == list_->viewport()) &&
+      (event->type() == QEvent::KeyPress || event->type() == QEvent::Wheel ||
+       event->type() == QEvent::MouseButtonPress)) {
+    keptTop_ = -1;
   }
   // Return opens the row the keyboard is on, as a click would.
   if (watched == list_ && event->type() == QEvent::KeyPress) {

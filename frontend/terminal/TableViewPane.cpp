@@ -1,5 +1,7 @@
 #include "TableViewPane.h"
 
+#include <algorithm>
+
 #include "platform/toolkit/Label.h"
 
 namespace vantory::terminal {
@@ -23,10 +25,16 @@ void TableViewPane::follow() {
   }
   seenReloads_ = table_->reloadCount();
   entries_ = platform::TableRowList::entries(*table_);
-  top_ = 0;
-  selected_ = 0;
+  // Where the person was, before the reload or before they left the screen.
+  const auto position = table_->position();
+  const std::size_t last = entries_.empty() ? 0 : entries_.size() - 1;
+  top_ = std::min(position.top, last);
+  selected_ = std::min(position.marked, last);
   moveSelection(0);
+  remember();
 }
+
+void TableViewPane::remember() { table_->setPosition({top_, selected_}); }
 
 bool TableViewPane::hasRows() const {
   for (const auto& entry : entries_) {
@@ -145,6 +153,7 @@ void TableViewPane::draw(Canvas& canvas, int top, int left, int height, int widt
     }
     row += lines;
   }
+  remember();
 }
 
 bool TableViewPane::handle(const Key& key) {
@@ -168,6 +177,7 @@ bool TableViewPane::handle(const Key& key) {
   } else {
     return false;
   }
+  remember();
   return true;
 }
 

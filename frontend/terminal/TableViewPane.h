@@ -27,6 +27,7 @@ class TableViewPane {
 
  private:
   void follow();  // takes the table's counts again after a reload
+  void remember();  // keeps the selection and scroll in the table's model
   int linesOf(std::size_t entry);
   void moveSelection(int steps);
   void keepSelectionInView(int height);

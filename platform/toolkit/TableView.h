@@ -47,6 +47,17 @@ class TableView : public View {
   // What a user does.
   void selectRowAtIndexPath(IndexPath indexPath);
 
+  // Where the person is in the list, in the rows a renderer lists (section
+  // headers counted): the first one shown and the one marked for the
+  // keyboard. Renderers keep it here, so that going back to a screen or
+  // reloading its list leaves the person where they were.
+  struct Position {
+    std::size_t top = 0;
+    std::size_t marked = 0;
+  };
+  Position position() const { return position_; }
+  void setPosition(Position position) { position_ = position; }
+
  private:
   void loadCounts();
 
@@ -57,6 +68,7 @@ class TableView : public View {
   std::vector<int> rowCounts_;  // one entry per section
   bool loaded_ = false;
   int reloadCount_ = 0;
+  Position position_;
 };
 
 }  // namespace platform

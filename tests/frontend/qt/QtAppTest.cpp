@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <QIcon>
 #include <QScreen>
 
+#include <cstdio>
 #include <fstream>
 
 #include "frontend/qt/AppLauncher.h"
@@ -459,14 +461,67 @@ TEST_F(QtAppTest, TheKeyboardWorksAsOnADesktop) {
   key(&window(), Qt::Key_Left, Qt::AltModifier);
   ASSERT_TRUE(waitFor([this] { return labelText("title") == "Stores"; }));
 
-  // Tab runs across the bar left to right.
+  // The bar's buttons stay out of the Tab chain; each has its key instead.
   std::vector<QPushButton*> order = launcher_->renderer().window().bar().buttons();
   ASSERT_EQ(order.size(), 3U);
-  for (std::size_t i = 1; i < order.size(); ++i) {
-    EXPECT_LT(order[i - 1]->x(), order[i]->x());
-    EXPECT_EQ(order[i - 1]->nextInFocusChain(), order[i]);
+  for (QPushButton* barButton : order) {
+    EXPECT_EQ(barButton->focusPolicy(), Qt::NoFocus) << barButton->text().toStdString();
+    EXPECT_EQ(barButton->shortcut(), QKeySequence(QStringLiteral("Alt+") + barButton->text().at(0)));
   }
-  EXPECT_EQ(order[0]->focusPolicy(), Qt::TabFocus) << "a click leaves no focus box";
+  key(&window(), Qt::Key_A, Qt::AltModifier);
+  EXPECT_TRUE(waitFor([this] { return dialog() != nullptr; })) << "Alt+A adds";
+  clickInDialog("Cancel");
+}
+
+// Scrolled down the store list, a person opens a store and comes back, or
+// refreshes: the list is drawn exactly as they left it, the same row marked.
+TEST_F(QtAppTest, BackAndRefreshKeepThePlaceInTheListAndTheKeyboardStartsOnIt) {
+  toStores();
+  testsupport::HttpClient service(server_->port());
+  for (int i = 1; i <= 40; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "Shop %02d", i);
+    ASSERT_EQ(service
+                  .request("POST", "/kelvane/qx/addStore.php",
+                           std::string(R"(store={"name":")") + name + R"(","created":"Bo"})")
+                  ->status,
+              200);
+  }
+  click("Refresh");
+  ASSERT_TRUE(waitFor([this] { return rows().size() == 40; }));
+  QListView* list = table()->list();
+  EXPECT_TRUE(list->hasFocus()) << "the keyboard starts on the list";
+  EXPECT_EQ(list->currentIndex().row(), 0) << "on its first row";
+  EXPECT_TRUE(list->selectionModel()->isSelected(list->currentIndex())) << "marked, as seen";
+
+  for (int i = 0; i < 14; ++i) {
+    key(list, Qt::Key_Down);
+  }
+  list->verticalScrollBar()->setValue(8);  // the row marked stays in view
+  settle();
+  const int marked = list->currentIndex().row();
+  ASSERT_EQ(marked, 14);
+  const QString markedName = rows().at(marked);
+  const QImage before = list->viewport()->grab().toImage();
+
+  key(list, Qt::Key_Return);
+  ASSERT_TRUE(waitFor([&] { return labelText("title") == markedName; }));
+  key(&window(), Qt::Key_Escape);
+  ASSERT_TRUE(waitFor([this] { return labelText("title") == "Stores" && rows().size() == 40; }));
+  list = table()->list();
+  EXPECT_TRUE(waitFor([&] { return list->viewport()->grab().toImage() == before; }))
+      << "drawn as it was left";
+  EXPECT_EQ(list->verticalScrollBar()->value(), 8);
+  EXPECT_EQ(list->currentIndex().row(), marked);
+  EXPECT_TRUE(list->hasFocus());
+
+  key(&window(), Qt::Key_R, Qt::ControlModifier);
+  EXPECT_TRUE(waitFor([this] { return requestsTo("GET", "getListOfStores.php") >= 4; }));
+  settle();
+  EXPECT_EQ(list->viewport()->grab().toImage(), before) << "a refresh moves nothing";
+  key(list, Qt::Key_Return);
+  EXPECT_TRUE(waitFor([&] { return labelText("title") == markedName; }))
+      << "Return opens the row marked";
 }
 
 TEST_F(QtAppTest, ALongStoreNameIsElidedWithTheWholeNameAsItsTooltip) {

@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <cstdio>
+#include <regex>
 #include <sstream>
+#include <thread>
 
 #include "service/HttpClient.h"
 #include "support/RecordingHttpServer.h"
@@ -207,6 +210,68 @@ TEST_F(TerminalAppTest, ResizingRedrawsAndALongNameEndsInAnEllipsis) {
   // Colours, where the terminal has them: the bar's brown title.
   EXPECT_NE(terminal_->screen(true).find("38;5;"), std::string::npos)
       << "drawn in the terminal's 256 colours";
+}
+
+}  // namespace
+
+namespace {
+
+// Down the store list, a person opens a store and comes back, or refreshes:
+// the screen is as they left it, and Return opens the row marked.
+TEST_F(TerminalAppTest, BackAndRefreshKeepThePlaceInTheList) {
+  testsupport::HttpClient service(server_->port());
+  for (int i = 1; i <= 40; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "Shop %02d", i);
+    ASSERT_EQ(service
+                  .request("POST", "/kelvane/qx/addStore.php",
+                           std::string(R"(store={"name":")") + name + R"(","created":"Bo"})")
+                  ->status,
+              200);
+  }
+  open();
+  registerAs("Ann", "Lee");
+  expectScreen("Shop 01");
+  for (int i = 0; i < 25; ++i) {
+    terminal_->press({"Down"});
+  }
+  expectScreen("Shop 26");
+  // The screen once it has stopped changing, and the row drawn in reverse.
+  const auto settled = [this] {
+    std::string last;
+    for (int i = 0; i < 100; ++i) {
+      std::string now = terminal_->screen();
+      if (now == last) {
+        break;
+      }
+      last = std::move(now);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const std::string drawn = terminal_->screen(true);
+    const auto reverse = drawn.find("\x1B[7m");
+    if (reverse == std::string::npos) {
+      return last + "marked: nothing";
+    }
+    const std::string marked = std::regex_replace(
+        drawn.substr(reverse, drawn.find('\n', reverse) - reverse), std::regex("\x1B\\[[0-9;]*m"),
+        "");
+    return last + "marked:" + marked;
+  };
+  const std::string before = settled();
+  EXPECT_NE(before.find("marked: Shop 26"), std::string::npos) << before;
+
+  terminal_->press({"Enter"});
+  expectScreen("Store added by Bo");
+  terminal_->press({"Escape"});
+  expectScreen("Shop 26");
+  EXPECT_TRUE(terminal_->waitForAbsence("Store added by"));
+  EXPECT_EQ(settled(), before) << "back where the person left";
+
+  terminal_->press({"r"});
+  EXPECT_EQ(settled(), before) << "a refresh moves nothing";
+  terminal_->press({"Enter"});
+  expectScreen("Shop 26");
+  expectScreen("Store added by Bo");
 }
 
 }  // namespace
