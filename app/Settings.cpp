@@ -90,7 +90,13 @@ std::optional<std::string> Settings::checkServiceAddress(const std::string& addr
 }
 
 std::optional<std::string> Settings::apply(platform::Window& window, const std::string& name,
-                                           const std::string& address) {
+                                           const std::string& typedAddress) {
+  // Spaces around a pasted address are not part of it.
+  const std::size_t first = typedAddress.find_first_not_of(" \t\n");
+  const std::string address =
+      first == std::string::npos
+          ? std::string()
+          : typedAddress.substr(first, typedAddress.find_last_not_of(" \t\n") - first + 1);
   if (auto refusal = checkName(name)) {
     return refusal;
   }

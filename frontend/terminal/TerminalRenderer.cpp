@@ -1,5 +1,9 @@
 #include "TerminalRenderer.h"
 
+#include <string>
+#include <vector>
+
+#include "app/SettingsPrompt.h"
 #include "platform/toolkit/NavigationController.h"
 
 namespace vantory::terminal {
@@ -81,31 +85,42 @@ void TerminalRenderer::drawBar(const platform::Window::Front& front) {
 }
 
 void TerminalRenderer::drawHints(const platform::Window::Front& front) {
-  std::string hints;
-  const auto add = [&hints](const std::string& hint) {
-    hints += (hints.empty() ? "" : "  ") + hint;
-  };
+  std::vector<std::string> hints;
   if (alert_) {
-    add("Tab Next");
-    add("Enter OK");
-    add("Esc Cancel");
+    hints = {"Tab Next", "Enter OK", "Esc Cancel"};
   } else {
     if (front.navigation != nullptr && front.navigation->viewControllers().size() > 1) {
-      add("Esc Back");
+      hints.emplace_back("Esc Back");
     }
     if (screen_) {
       if (!screen_->typing()) {
         for (const auto& hint : screen_->hints()) {
-          add(hint);
+          hints.push_back(hint);
         }
       }
-      add("Tab Next");
+      hints.emplace_back("Tab Next");
+      hints.emplace_back("F2 Settings");
     }
-    add(screen_ && screen_->typing() ? "Ctrl+C Quit" : "q Quit");
+    hints.emplace_back(screen_ && screen_->typing() ? "Ctrl+C Quit" : "q Quit");
   }
+  // Whole hints only: those that do not fit give way to an ellipsis, and the
+  // last one (how to quit or cancel) always shows.
+  const int room = canvas_.columns() - 2;
+  const std::string& last = hints.back();
+  std::string line;
+  bool cut = false;
+  for (std::size_t i = 0; i + 1 < hints.size(); ++i) {
+    const std::string longer = line + (line.empty() ? "" : "  ") + hints[i];
+    if (Canvas::width(longer) + Canvas::width("  \xE2\x80\xA6  " + last) > room) {
+      cut = true;
+      break;
+    }
+    line = longer;
+  }
+  line += std::string(cut ? "  \xE2\x80\xA6" : "") + (line.empty() && !cut ? "" : "  ") + last;
   const int row = canvas_.rows() - 1;
   canvas_.blank(row, 0, canvas_.columns(), Canvas::reverse());
-  canvas_.text(row, 1, canvas_.columns() - 2, hints, Canvas::reverse());
+  canvas_.text(row, 1, room, line, Canvas::reverse());
 }
 
 bool TerminalRenderer::goBack(const platform::Window::Front& front) {
@@ -137,6 +152,10 @@ void TerminalRenderer::handle(const Key& key) {
   }
   if (key.isFunction(KEY_F(5)) || key.is(18)) {  // F5, Ctrl+R
     screen_->refresh();
+    return;
+  }
+  if (key.isFunction(KEY_F(2))) {
+    SettingsPrompt::present(*model_);
     return;
   }
   if (screen_->handle(key)) {

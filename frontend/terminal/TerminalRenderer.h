@@ -15,7 +15,8 @@ namespace vantory::terminal {
 // on the top line (back, the title, the turning indicator), the screen in
 // front below it, a hint line of keys at the bottom, and the alert shown over
 // it all. Keys go to the alert when one is shown, else to the screen; Escape
-// and Backspace go back, r (F5, Ctrl+R) refreshes, q (Ctrl+C) quits.
+// and Backspace go back, r (F5, Ctrl+R) refreshes, F2 opens the settings,
+// q (Ctrl+C) quits.
 class TerminalRenderer : public platform::ModelObserver {
  public:
   TerminalRenderer(std::shared_ptr<platform::Window> window, Canvas& canvas);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <cstdio>
 #include <regex>
 #include <sstream>
@@ -206,6 +207,8 @@ TEST_F(TerminalAppTest, ResizingRedrawsAndALongNameEndsInAnEllipsis) {
     EXPECT_EQ(rows[row].find("Quit"), std::string::npos) << "no old hint line left at " << row;
   }
   EXPECT_NE(rows[1].find("WWW\xE2\x80\xA6 \xE2\x80\xBA"), std::string::npos) << rows[1];
+  EXPECT_NE(rows[15].find("Tab Next  \xE2\x80\xA6  q Quit"), std::string::npos)
+      << "whole hints, then an ellipsis for those that do not fit: " << rows[15];
 
   // Colours, where the terminal has them: the bar's brown title.
   EXPECT_NE(terminal_->screen(true).find("38;5;"), std::string::npos)
@@ -215,6 +218,53 @@ TEST_F(TerminalAppTest, ResizingRedrawsAndALongNameEndsInAnEllipsis) {
 }  // namespace
 
 namespace {
+
+// A person who mistyped their name changes it, and the service address,
+// from any screen; what cannot be used is refused and given back as typed.
+TEST_F(TerminalAppTest, SettingsChangeTheNameAndTheServiceAndRefuseWhatCannotBeUsed) {
+  open();
+  registerAs("Ann", "Leee");
+  expectScreen("F2 Settings");
+  terminal_->press({"F2"});
+  expectScreen("Your name, then the address of the service.");
+  expectScreen("[ Ann Leee ");
+  expectScreen("[ " + server_->baseUrl() + " ");
+  terminal_->press({"BSpace"});
+  terminal_->press({"Tab"});
+  for (int i = 0; i < 60; ++i) {
+    terminal_->press({"BSpace"});
+  }
+  terminal_->type("ftp://nowhere");
+  terminal_->press({"Enter"});
+  expectScreen("The service address must be an http:// or https:// address");
+  terminal_->press({"Enter"});
+  expectScreen("[ ftp://nowhere ");
+  expectScreen("[ Ann Lee ");
+  terminal_->press({"Tab"});
+  for (int i = 0; i < 13; ++i) {
+    terminal_->press({"BSpace"});
+  }
+  terminal_->type(server_->baseUrl());
+  terminal_->press({"Enter"});
+  EXPECT_TRUE(terminal_->waitForAbsence("Your name, then")) << terminal_->screen();
+  std::string defaults;
+  for (int i = 0; i < 200 && defaults.find("\"Ann Lee\"") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::ifstream stored(directory_ / "defaults.json");
+    defaults.assign(std::istreambuf_iterator<char>(stored), {});
+  }
+  EXPECT_NE(defaults.find("\"Ann Lee\""), std::string::npos) << defaults;
+  EXPECT_NE(defaults.find(server_->baseUrl()), std::string::npos) << defaults;
+
+  // Cancel keeps what is stored.
+  terminal_->press({"F2"});
+  expectScreen("Your name, then the address of the service.");
+  terminal_->type("x");
+  terminal_->press({"Escape"});
+  EXPECT_TRUE(terminal_->waitForAbsence("Your name, then"));
+  terminal_->press({"F2"});
+  expectScreen("[ Ann Lee ");
+}
 
 // Down the store list, a person opens a store and comes back, or refreshes:
 // the screen is as they left it, and Return opens the row marked.
