@@ -128,9 +128,10 @@ int main(int argc, char** argv) {
       "vantory-server: the shared service of Vantory (stores, deals, interest, purchases)"};
   std::string listen = "127.0.0.1:8080";
   std::string database = "./vantory.db";
-  // A request waiting for its write's group commit holds its thread, so there
-  // are several per core: more writes then share one commit.
-  int threads = static_cast<int>(std::max(16U, 8 * std::thread::hardware_concurrency()));
+  // Two per core: a request waiting for its write's group commit holds its
+  // thread, so more than one per core lets writes share a commit, while more
+  // than two make CPU-bound searches queue behind each other (bench/README.md).
+  int threads = static_cast<int>(std::max(4U, 2 * std::thread::hardware_concurrency()));
   std::string logLevel = "info";
   std::string logFormat = "text";
   std::size_t maxConnections = defaultMaxConnections();
@@ -155,7 +156,7 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 3600))
       ->capture_default_str();
   cli.add_option("--threads", threads,
-                 "threads serving requests (default: 8 per core, at least 16; requests waiting "
+                 "threads serving requests (default: 2 per core, at least 4; requests waiting "
                  "for a commit hold theirs)")
       ->check(CLI::Range(1, 256))
       ->capture_default_str();
