@@ -1,9 +1,12 @@
 #include "ScreenView.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -25,22 +28,47 @@ namespace {
 // How far below the top of the content the turning indicator sits: where a
 // person looks for the list, not at the bottom of the window.
 constexpr int kSpinnerTop = 12;
+// Rows of a list (of up to two lines each) that show whatever is above it.
+constexpr int kRowsAlwaysShown = 3;
 
 }  // namespace
 
 ScreenView::ScreenView(platform::ViewController& screen, QWidget* parent)
     : QWidget(parent), screen_(screen.shared_from_this()), root_(screen.view().shared_from_this()) {
-  auto* layout = new QVBoxLayout(this);
+  const auto& subviews = root_->subviews();
+  const bool hasTable = std::any_of(subviews.begin(), subviews.end(), [](const auto& subview) {
+    return dynamic_cast<platform::TableView*>(subview.get()) != nullptr;
+  });
+  QWidget* content = this;
+  if (hasTable) {
+    // On a short or magnified window what is above the list scrolls with it
+    // instead of being squeezed until its text is clipped.
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    content = new QWidget(scroll);
+    scroll->setWidget(content);
+    content->setAutoFillBackground(false);  // after setWidget, which sets it: the tiles show
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+  }
+  auto* layout = new QVBoxLayout(content);
   layout->setContentsMargins(16, 12, 16, 12);
   layout->setSpacing(8);
-  bool hasTable = false;
-  for (const auto& subview : root_->subviews()) {
-    QWidget* widget = makeWidget(subview);
-    hasTable = hasTable || dynamic_cast<platform::TableView*>(subview.get()) != nullptr;
+  for (const auto& subview : subviews) {
+    QWidget* widget = makeWidget(subview, content);
     if (dynamic_cast<platform::ActivityIndicatorView*>(subview.get()) != nullptr) {
       spinner_ = widget;  // floats over the content, placed on resize
+      spinner_->setParent(this);
+    } else if (dynamic_cast<platform::TableView*>(subview.get()) != nullptr) {
+      // A few rows always show, however much is above the list.
+      widget->setMinimumHeight(widget->fontMetrics().height() * kRowsAlwaysShown * 2);
+      layout->addWidget(widget, 1);
     } else {
-      layout->addWidget(widget, dynamic_cast<platform::TableView*>(subview.get()) ? 1 : 0);
+      layout->addWidget(widget, 0);
     }
   }
   if (!hasTable) {
@@ -51,26 +79,26 @@ ScreenView::ScreenView(platform::ViewController& screen, QWidget* parent)
   refreshAll();
 }
 
-QWidget* ScreenView::makeWidget(const std::shared_ptr<platform::View>& view) {
+QWidget* ScreenView::makeWidget(const std::shared_ptr<platform::View>& view, QWidget* parent) {
   QWidget* widget = nullptr;
   if (auto table = std::dynamic_pointer_cast<platform::TableView>(view)) {
-    widget = new TableViewWidget(table, this);
+    widget = new TableViewWidget(table, parent);
   } else if (auto field = std::dynamic_pointer_cast<platform::TextField>(view)) {
-    auto* edit = new PlaceholderLineEdit(this);
+    auto* edit = new PlaceholderLineEdit(parent);
     platform::TextField* model = field.get();
     connect(edit, &QLineEdit::textEdited, this,
             [model](const QString& text) { model->typeText(text.toStdString()); });
     connect(edit, &QLineEdit::returnPressed, this, [model] { model->pressReturn(); });
     widget = edit;
   } else if (std::dynamic_pointer_cast<platform::TextView>(view)) {
-    auto* text = new QTextEdit(this);
+    auto* text = new QTextEdit(parent);
     text->setReadOnly(true);
     text->setMaximumHeight(80);
     text->setStyleSheet(
         QStringLiteral("QTextEdit { background: rgba(255,255,255,160); border: none; }"));
     widget = text;
   } else if (auto button = std::dynamic_pointer_cast<platform::Button>(view)) {
-    auto* push = new QPushButton(this);
+    auto* push = new QPushButton(parent);
     platform::Button* model = button.get();
     connect(push, &QPushButton::clicked, this, [model] { model->tap(); });
     push->setDefault(model->isDefault());
@@ -78,13 +106,13 @@ QWidget* ScreenView::makeWidget(const std::shared_ptr<platform::View>& view) {
         "QPushButton { background: #996633; color: white; border-radius: 6px; padding: 8px; }"));
     widget = push;
   } else if (std::dynamic_pointer_cast<platform::ActivityIndicatorView>(view)) {
-    widget = new SpinnerWidget(this);
+    widget = new SpinnerWidget(parent);
   } else if (std::dynamic_pointer_cast<platform::Label>(view)) {
-    auto* label = new QLabel(this);
+    auto* label = new QLabel(parent);
     label->setWordWrap(true);
     widget = label;
   } else {
-    widget = new QWidget(this);
+    widget = new QWidget(parent);
   }
   widget->setObjectName(QtStyle::text(view->identifier()));
   shown_[view.get()] = {view, widget};
@@ -155,7 +183,7 @@ void ScreenView::resizeEvent(QResizeEvent* event) {
   // Over the top of the list when there is one, else over the content.
   int top = kSpinnerTop;
   if (auto* table = findChild<TableViewWidget*>()) {
-    top += table->geometry().top();
+    top += table->mapTo(this, QPoint(0, 0)).y();
   }
   spinner_->move((width() - spinner_->width()) / 2, top);
   spinner_->raise();

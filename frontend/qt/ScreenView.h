@@ -37,7 +37,7 @@ class ScreenView : public QWidget {
     QWidget* widget;
   };
 
-  QWidget* makeWidget(const std::shared_ptr<platform::View>& view);
+  QWidget* makeWidget(const std::shared_ptr<platform::View>& view, QWidget* parent);
   void apply(const Shown& shown);
 
   std::shared_ptr<platform::ViewController> screen_;

@@ -524,6 +524,49 @@ TEST_F(QtAppTest, BackAndRefreshKeepThePlaceInTheListAndTheKeyboardStartsOnIt) {
       << "Return opens the row marked";
 }
 
+// On a short window (a small screen, or one magnified twice) the deal's name
+// is never clipped and a few interest rows still show: what is above the
+// list scrolls with it.
+TEST_F(QtAppTest, OnAShortWindowTheDealScreenClipsNothingAndKeepsRowsInView) {
+  toStores();
+  testsupport::HttpClient service(server_->port());
+  service.request("POST", "/kelvane/qx/addStore.php", R"(store={"name":"Deli","created":"Bo"})");
+  service.request("POST", "/kelvane/qx/addItem.php",
+                  R"(item={"storeId":"1","name":"Oat milk from the farm down the road, two for one on Fridays","description":"A long description of the deal that takes more than one line to say","price":"2.50","posted":"Bo"})");
+  for (int i = 1; i <= 6; ++i) {
+    service.request("POST", "/kelvane/qx/addInterested.php",
+                    R"(interested={"itemId":"1","name":"Person )" + std::to_string(i) +
+                        R"(","qty":"1"})");
+  }
+  click("Refresh");
+  ASSERT_TRUE(waitFor([this] { return rows().size() == 1; }));
+  clickRow(0);
+  ASSERT_TRUE(waitFor([this] { return rows().size() == 1; }));
+  clickRow(0);
+  ASSERT_TRUE(waitFor([this] { return rows().size() == 6 && labelText("totalLabel") == "Total: 6"; }));
+  window().setMinimumSize(0, 0);  // as on a screen smaller than the usual minimum
+  window().resize(360, 400);
+  settle();
+  screenshot("10-deal-short-window");
+  auto* name = find<QLabel>("itemName");
+  ASSERT_NE(name, nullptr);
+  EXPECT_GE(name->height(), name->heightForWidth(name->width())) << "the deal's name is whole";
+  QListView* list = table()->list();
+  const int rowHeight = list->visualRect(table()->model()->index(0)).height();
+  ASSERT_GT(rowHeight, 0);
+  EXPECT_GE(list->viewport()->height(), 2 * rowHeight) << "more than one interest row shows";
+  // The tiled background shows through what scrolls, as drawn (a pixel of
+  // the left margin is the tile's).
+  QWidget* screenView = launcher_->renderer().screen();
+  const QImage drawn = screenView->grab().toImage();
+  const QImage tile(QString::fromStdString(std::string(VANTORY_SOURCE_DIR) + "/resources/background.jpg"));
+  ASSERT_FALSE(tile.isNull());
+  for (const int y : {40, 150, 250}) {
+    EXPECT_EQ(drawn.pixelColor(4, y), tile.pixelColor(4 % tile.width(), y % tile.height()))
+        << "at y " << y;
+  }
+}
+
 TEST_F(QtAppTest, ALongStoreNameIsElidedWithTheWholeNameAsItsTooltip) {
   toStores();
   const QString name = QString(199, QLatin1Char('W')) + QStringLiteral("!");
