@@ -115,7 +115,7 @@ std::optional<AccessControl::Verdict> AccessControl::lockout(const FailureTable&
   }
   return Verdict{false, 429,
                  "Too many failed sign-ins; try again in " + std::to_string(wait.count()) +
-                     " seconds.",
+                     (wait.count() == 1 ? " second." : " seconds."),
                  wait};
 }
 
