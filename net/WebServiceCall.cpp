@@ -91,6 +91,9 @@ void WebServiceCall::start(const std::optional<std::string>& params,
     return;
   }
   platform::UrlRequest request(std::move(*url), 0, 60.0);
+  if (idempotencyKey_) {
+    request.headers.emplace_back("Idempotency-Key", *idempotencyKey_);
+  }
   if (*type_ == CallType::POST) {
     request.httpMethod = "POST";
     if (params) {

@@ -48,6 +48,10 @@ class WebServiceCall : public std::enable_shared_from_this<WebServiceCall> {
   void setReponseType(ResponseType reponseType) { reponseType_ = reponseType; }
   const std::optional<std::string>& urlString() const { return urlString_; }
   void setUrlString(std::string urlString) { urlString_ = std::move(urlString); }
+  // The Idempotency-Key header, the one header a call may add: a resend of
+  // the same write with the same key is stored once by the service.
+  const std::optional<std::string>& idempotencyKey() const { return idempotencyKey_; }
+  void setIdempotencyKey(std::string key) { idempotencyKey_ = std::move(key); }
 
   void callWebserviceWithParams(const std::string& params, StringCompletion responseTypeString,
                                 JsonCompletion responseTypeJson, DataCompletion responseTypeData,
@@ -75,6 +79,7 @@ class WebServiceCall : public std::enable_shared_from_this<WebServiceCall> {
   std::optional<CallType> type_;
   std::optional<ResponseType> reponseType_;
   std::optional<std::string> urlString_;
+  std::optional<std::string> idempotencyKey_;
 };
 
 }  // namespace vantory

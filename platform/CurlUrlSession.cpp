@@ -224,6 +224,9 @@ void CurlUrlSession::addPending() {
     // libcurl would add "Expect: 100-continue" to larger bodies; the request
     // must go out as built, so suppress it.
     transfer->headers = curl_slist_append(nullptr, "Expect:");
+    for (const auto& [name, value] : request.headers) {
+      transfer->headers = curl_slist_append(transfer->headers, (name + ": " + value).c_str());
+    }
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
 
     if (request.httpMethod == "POST") {

@@ -2,6 +2,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Data.h"
 #include "Url.h"
@@ -20,6 +22,8 @@ struct UrlRequest {
   double timeoutInterval = 60.0;  // seconds
   std::string httpMethod = "GET";
   std::optional<Data> httpBody;
+  // Sent after the session's own, in this order.
+  std::vector<std::pair<std::string, std::string>> headers;
 };
 
 struct HttpUrlResponse {

@@ -1,6 +1,9 @@
 #include "RequestHandler.h"
 
 #include <boost/url/parse.hpp>
+#include <openssl/evp.h>
+
+#include <algorithm>
 
 #include <optional>
 #include <variant>
@@ -16,6 +19,21 @@ namespace vantory::service {
 namespace {
 
 constexpr std::string_view kPrefix = "/kelvane/qx/";
+constexpr std::size_t kLongestIdempotencyKey = 255;
+
+// A request's fingerprint: the SHA-256 of its text, in hex.
+std::string sha256(const std::string& text) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_Digest(text.data(), text.size(), digest, &length, EVP_sha256(), nullptr);
+  static const char hex[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned int i = 0; i < length; ++i) {
+    out += hex[digest[i] >> 4U];
+    out += hex[digest[i] & 0x0FU];
+  }
+  return out;
+}
 
 using nlohmann::json;
 
@@ -141,9 +159,11 @@ RequestHandler::RequestHandler(Storage& storage) : storage_(storage) {
                  }};
   };
   const auto post = [](ApiReply (RequestHandler::*member)(std::string_view)) {
-    return Route{"POST", [member](RequestHandler& self, std::string_view arg) {
+    return Route{"POST",
+                 [member](RequestHandler& self, std::string_view arg) {
                    return (self.*member)(arg);
-                 }};
+                 },
+                 true};
   };
   routes_["getListOfStores.php"] = {
       "GET", [](RequestHandler& self, std::string_view) { return self.getListOfStores(); }};
@@ -157,6 +177,7 @@ RequestHandler::RequestHandler(Storage& storage) : storage_(storage) {
   routes_["getBought.php"] = get(&RequestHandler::getBought);
   routes_["addBuy.php"] = post(&RequestHandler::addBuy);
   routes_["searchItem.php"] = post(&RequestHandler::searchItem);
+  routes_["searchItem.php"].writes = false;  // a POST that reads
 }
 
 ApiReply RequestHandler::handle(const ApiRequest& request) {
@@ -197,7 +218,42 @@ ApiReply RequestHandler::route(const ApiRequest& request) {
     reply.allow = endpoint.method;
     return reply;
   }
+  if (endpoint.writes && !request.idempotencyKey.empty()) {
+    return writeOnce(request, endpoint);
+  }
   return endpoint.run(*this, endpoint.method == "GET" ? query : std::string_view(request.body));
+}
+
+ApiReply RequestHandler::writeOnce(const ApiRequest& request, const Route& endpoint) {
+  const std::string& key = request.idempotencyKey;
+  if (key.size() > kLongestIdempotencyKey ||
+      std::any_of(key.begin(), key.end(), [](char c) { return c < '!' || c > '~'; })) {
+    return ApiReply::error(400, "The Idempotency-Key must be 1 to " +
+                                    std::to_string(kLongestIdempotencyKey) +
+                                    " visible ASCII characters.");
+  }
+  const std::string fingerprint = sha256(request.method + " " + request.target + "\n" + request.body);
+  ApiReply reply;
+  const auto earlier =
+      storage_.writeOnce(key, fingerprint, [&]() -> std::optional<KeptReply> {
+        reply = endpoint.run(*this, request.body);
+        // A refusal stored nothing: a resend is checked again.
+        if (reply.status < 200 || reply.status > 299) {
+          return std::nullopt;
+        }
+        return KeptReply{fingerprint, reply.status, reply.serializedBody()};
+      });
+  if (!earlier) {
+    return reply;
+  }
+  if (earlier->fingerprint != fingerprint) {
+    return ApiReply::error(422,
+                           "This Idempotency-Key was already used for a different request; a new "
+                           "request needs a key of its own.");
+  }
+  ApiReply kept = written(earlier->body);
+  kept.status = earlier->status;
+  return kept;
 }
 
 ApiReply RequestHandler::getListOfStores() {

@@ -29,9 +29,12 @@ class RequestHandler {
   struct Route {
     std::string method;
     std::function<ApiReply(RequestHandler&, std::string_view argument)> run;
+    bool writes = false;  // an Idempotency-Key makes it happen once
   };
 
   ApiReply route(const ApiRequest& request);
+  // A write sent with an Idempotency-Key: done once, its reply kept for resends.
+  ApiReply writeOnce(const ApiRequest& request, const Route& endpoint);
 
   ApiReply getListOfStores();
   ApiReply addStore(std::string_view body);

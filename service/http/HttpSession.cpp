@@ -291,7 +291,8 @@ void HttpSession::onVerdict(const AccessControl::Verdict& verdict) {
 
 void HttpSession::respond() {
   const ApiRequest apiRequest{std::string(request_.method_string()),
-                              std::string(request_.target()), std::move(request_.body())};
+                              std::string(request_.target()), std::move(request_.body()),
+                              std::string(request_["Idempotency-Key"])};
   const ApiReply reply = context_.handler.handle(apiRequest);
   const bool keepAlive = request_.keep_alive() && !context_.stopping;
   auto response = makeResponse(reply, request_.version(), keepAlive);

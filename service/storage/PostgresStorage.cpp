@@ -146,9 +146,69 @@ auto PostgresStorage::read(Work&& work) {
   return work(*connection);
 }
 
+namespace {
+
+// The transaction of a writeOnce under way on this thread: the writes made
+// inside it join it instead of waiting for a commit of their own.
+struct OpenTransaction {
+  const void* storage = nullptr;
+  PgConnection* connection = nullptr;
+};
+thread_local OpenTransaction openTransaction;
+
+}  // namespace
+
 template <typename Work>
 auto PostgresStorage::write(Work&& work) {
+  if (openTransaction.storage == this) {
+    return work(*openTransaction.connection);
+  }
   return commits_.run(std::forward<Work>(work));
+}
+
+std::optional<KeptReply> PostgresStorage::writeOnce(
+    const std::string& key, const std::string& fingerprint,
+    const std::function<std::optional<KeptReply>()>& write) {
+  return commits_.run([&](PgConnection& db) -> std::optional<KeptReply> {
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    // The key is taken first: another instance sending the same key waits
+    // here until this transaction ends, then finds the key and its reply.
+    const bool ours = db.run("take_key",
+                             "INSERT INTO idempotency_keys (key, fingerprint, status, reply, "
+                             "created_at) VALUES ($1, $2, 0, '', $3) ON CONFLICT (key) DO NOTHING "
+                             "RETURNING key",
+                             {key, fingerprint, text(now)})
+                          .rows() == 1;
+    if (!ours) {
+      const auto kept = db.run(
+          "kept_reply", "SELECT fingerprint, status, reply FROM idempotency_keys WHERE key = $1",
+          {key});
+      if (kept.rows() == 1) {
+        return KeptReply{kept.text(0, 0), static_cast<int>(kept.integer(0, 1)), kept.text(0, 2)};
+      }
+      return std::nullopt;
+    }
+    std::optional<KeptReply> reply;
+    openTransaction = {this, &db};
+    try {
+      reply = write();
+    } catch (...) {
+      openTransaction = {};
+      throw;
+    }
+    openTransaction = {};
+    if (reply) {
+      db.run("keep_reply", "UPDATE idempotency_keys SET status = $2, reply = $3 WHERE key = $1",
+             {key, text(reply->status), reply->body});
+    } else {
+      db.run("free_key", "DELETE FROM idempotency_keys WHERE key = $1", {key});
+    }
+    db.run("forget_keys", "DELETE FROM idempotency_keys WHERE created_at < $1",
+           {text(now - std::chrono::seconds(kIdempotencyKeyLifetime).count())});
+    return std::nullopt;
+  });
 }
 
 void PostgresStorage::migrate(PgConnection& connection) {

@@ -57,6 +57,9 @@ class PostgresStorage : public Storage {
   std::optional<std::vector<QuantityRow>> listInterests(std::int64_t itemId) override;
   std::optional<std::vector<QuantityRow>> listPurchases(std::int64_t itemId) override;
   std::vector<ItemRow> search(const std::string& text) override;
+  std::optional<KeptReply> writeOnce(
+      const std::string& key, const std::string& fingerprint,
+      const std::function<std::optional<KeptReply>()>& write) override;
   std::uint64_t dataVersion() override;
 
   int schemaVersion() const { return schemaVersion_; }

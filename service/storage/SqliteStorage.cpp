@@ -3,6 +3,7 @@
 #include "Utf8.h"
 
 #include <algorithm>
+#include <chrono>
 #include <unordered_map>
 #include "storage/Schema.h"
 #include "storage/StorageError.h"
@@ -200,9 +201,81 @@ auto SqliteStorage::readOne(Work&& work) {
   return work(lease.connection());
 }
 
+namespace {
+
+// The transaction of a writeOnce under way on this thread: the writes made
+// inside it join it instead of waiting for a commit of their own.
+struct OpenTransaction {
+  const void* storage = nullptr;
+  SqliteConnection* connection = nullptr;
+};
+thread_local OpenTransaction openTransaction;
+
+std::int64_t secondsNow() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
 template <typename Work>
 auto SqliteStorage::write(Work&& work) {
+  if (openTransaction.storage == this) {
+    return work(*openTransaction.connection);
+  }
   return commits_.run(std::forward<Work>(work));
+}
+
+std::optional<KeptReply> SqliteStorage::writeOnce(
+    const std::string& key, const std::string& fingerprint,
+    const std::function<std::optional<KeptReply>()>& write) {
+  return commits_.run([&](SqliteConnection& db) -> std::optional<KeptReply> {
+    const std::int64_t now = secondsNow();
+    // The key is taken first, so a second request with it finds it.
+    const bool ours = db.prepare(
+                            "INSERT INTO idempotency_keys (key, fingerprint, status, reply, "
+                            "created_at) VALUES (?1, ?2, 0, '', ?3) ON CONFLICT (key) DO NOTHING "
+                            "RETURNING key")
+                            .bind(1, key)
+                            .bind(2, fingerprint)
+                            .bind(3, now)
+                            .step();
+    if (!ours) {
+      auto kept =
+          db.prepare("SELECT fingerprint, status, reply FROM idempotency_keys WHERE key = ?1");
+      kept.bind(1, key);
+      if (kept.step()) {
+        return KeptReply{kept.columnText(0), static_cast<int>(kept.columnInt64(1)),
+                         kept.columnText(2)};
+      }
+      return std::nullopt;
+    }
+    std::optional<KeptReply> reply;
+    {
+      openTransaction = {this, &db};
+      try {
+        reply = write();
+      } catch (...) {
+        openTransaction = {};
+        throw;
+      }
+      openTransaction = {};
+    }
+    if (reply) {
+      db.prepare("UPDATE idempotency_keys SET status = ?2, reply = ?3 WHERE key = ?1")
+          .bind(1, key)
+          .bind(2, static_cast<std::int64_t>(reply->status))
+          .bind(3, reply->body)
+          .step();
+    } else {
+      db.prepare("DELETE FROM idempotency_keys WHERE key = ?1").bind(1, key).step();
+    }
+    db.prepare("DELETE FROM idempotency_keys WHERE created_at < ?1")
+        .bind(1, now - std::chrono::seconds(kIdempotencyKeyLifetime).count())
+        .step();
+    return std::nullopt;
+  });
 }
 
 std::vector<StoreRow> SqliteStorage::listStores() {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +31,13 @@ struct ItemRow {
 struct QuantityRow {
   std::string name;
   std::int64_t qty = 0;
+};
+
+// The reply a write got, kept under the Idempotency-Key it was sent with.
+struct KeptReply {
+  std::string fingerprint;  // of the request that got it
+  int status = 200;
+  std::string body;
 };
 
 // Where the shared data lives. Every call is safe from any thread. Calls on
@@ -61,6 +70,16 @@ class Storage {
   // Deals whose name or description holds the text, ignoring case; every
   // character is literal. Ordered by store name, then store, then deal.
   virtual std::vector<ItemRow> search(const std::string& text) = 0;
+
+  // Runs `write`, whose calls on this storage then share one transaction
+  // with the key: a key already taken gives back the reply kept for it, and
+  // `write` does not run. Otherwise the reply `write` returns is kept under
+  // the key (nothing is kept when it returns none, as for a refusal). Keys
+  // are kept for at least kIdempotencyKeyLifetime.
+  virtual std::optional<KeptReply> writeOnce(
+      const std::string& key, const std::string& fingerprint,
+      const std::function<std::optional<KeptReply>()>& write) = 0;
+  static constexpr std::chrono::hours kIdempotencyKeyLifetime{48};
 
   // A value that changes whenever anything is committed, by this server or
   // another one sharing the storage. Cheap to read; read it before the data

@@ -281,6 +281,11 @@ class FailingStorage : public vantory::service::Storage {
     fail();
   }
   std::vector<vantory::service::ItemRow> search(const std::string&) override { fail(); }
+  std::optional<vantory::service::KeptReply> writeOnce(
+      const std::string&, const std::string&,
+      const std::function<std::optional<vantory::service::KeptReply>()>&) override {
+    fail();
+  }
   std::uint64_t dataVersion() override { fail(); }
 
  private:
@@ -368,6 +373,61 @@ TEST_F(RequestHandlerTest, KeptRepliesAreNeverStaleAndAreTheFreshRepliesByteForB
     client.join();
   }
   EXPECT_EQ(stale.load(), 0);
+}
+
+TEST_F(RequestHandlerTest, AnIdempotencyKeyMakesEachWriteHappenOnce) {
+  addDeliWithMilk();
+  const auto send = [this](const std::string& endpoint, const std::string& body,
+                           const std::string& key) {
+    return handler_->handle({"POST", "/kelvane/qx/" + endpoint, body, key});
+  };
+  const std::string interest = R"(interested={"itemId":"1","name":"Ann","qty":"2"})";
+  const auto first = send("addInterested.php", interest, "3f2a9c");
+  ASSERT_EQ(first.status, 200) << first.serializedBody();
+  const auto resent = send("addInterested.php", interest, "3f2a9c");
+  EXPECT_EQ(resent.status, 200);
+  EXPECT_EQ(resent.serializedBody(), first.serializedBody()) << "the first reply, again";
+  EXPECT_EQ(replyOf(get("getItemById.php", "item_id=1"))["Items"][0]["interested"], "2");
+
+  const auto other =
+      send("addInterested.php", R"(interested={"itemId":"1","name":"Ann","qty":"3"})", "3f2a9c");
+  EXPECT_EQ(other.status, 422);
+  EXPECT_NE(replyOf(other)["error"].get<std::string>().find("already used"), std::string::npos);
+  EXPECT_EQ(send("addBuy.php", R"(buy={"itemId":"1","name":"Ann","qty":"2"})", "3f2a9c").status,
+            422)
+      << "nor on another endpoint";
+
+  // Every write takes a key; a refusal keeps none, so the corrected resend goes through.
+  for (const auto& [endpoint, body] : std::vector<std::pair<std::string, std::string>>{
+           {"addStore.php", R"(store={"name":"Bakery","created":"Ann"})"},
+           {"addItem.php",
+            R"(item={"storeId":"1","name":"Oat","description":"","price":"2","posted":"Bo"})"},
+           {"editItem.php", R"(item={"itemId":"1","name":"Milk 2","description":"","price":"3"})"},
+           {"addBuy.php", R"(buy={"itemId":"1","name":"Ann","qty":"1"})"}}) {
+    const auto once = send(endpoint, body, "key-" + endpoint);
+    EXPECT_EQ(once.status, 200) << endpoint << once.serializedBody();
+    EXPECT_EQ(send(endpoint, body, "key-" + endpoint).serializedBody(), once.serializedBody());
+  }
+  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"].size(), 2U);
+  EXPECT_EQ(replyOf(get("getListOfItems.php", "store_id=1"))["Items"].size(), 2U);
+  EXPECT_EQ(replyOf(get("getItemById.php", "item_id=1"))["Items"][0]["bought"], "1");
+  EXPECT_EQ(send("addBuy.php", R"(buy={"itemId":"1","name":"Ann","qty":"0"})", "k-refused").status,
+            400);
+  EXPECT_EQ(send("addBuy.php", R"(buy={"itemId":"1","name":"Ann","qty":"5"})", "k-refused").status,
+            200)
+      << "a refused request kept nothing under its key";
+
+  for (const std::string& hostile :
+       {std::string(256, 'k'), std::string("a\x01b"), std::string("\xC3\xA9"), std::string("a b")}) {
+    const auto refused = send("addStore.php", R"(store={"name":"X","created":"Ann"})", hostile);
+    EXPECT_EQ(refused.status, 400) << hostile.substr(0, 20);
+    EXPECT_TRUE(replyOf(refused)["error"].is_string());
+  }
+  // A search reads: its key changes nothing.
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(send("searchItem.php", R"(search={"query":"milk"})", "search-key").status, 200);
+  }
+  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"].size(), 2U);
 }
 
 TEST_F(RequestHandlerTest, APriceWithADecimalCommaIsStoredWithAPoint) {

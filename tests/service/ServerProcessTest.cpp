@@ -164,6 +164,65 @@ TEST_F(ServerProcessTest, EveryAcknowledgedWriteSurvivesAKillInTheMiddleOfBatche
   EXPECT_EQ(restarted.stop(), 0) << "SIGTERM ends the server cleanly";
 }
 
+// A write whose reply was lost (the client gone before it came), resent with
+// its key: on new connections, sixteen at once, and after a restart, it is
+// stored once and each resend gets the first reply.
+TEST_F(ServerProcessTest, AWriteResentWithItsKeyIsStoredOnceAcrossConnectionsAndRestarts) {
+  auto server = std::make_unique<ServerProcess>(database());
+  ASSERT_TRUE(server->start());
+  ASSERT_EQ(addStore(server->port(), "Deli"), 200);
+  HttpClient(server->port())
+      .request("POST", "/kelvane/qx/addItem.php",
+               R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Bo"})");
+  const std::string body = R"(buy={"itemId":"1","name":"Ann","qty":"3"})";
+  const std::string key = "Idempotency-Key: 0f1e2d3c4b5a69788796a5b4c3d2e1f0\r\n";
+  {
+    HttpClient lost(server->port());
+    ASSERT_TRUE(lost.sendRaw("POST /kelvane/qx/addBuy.php HTTP/1.1\r\nHost: x\r\n" + key +
+                             "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+                             body));
+  }  // gone before the reply
+  const auto bought = [&](int port) {
+    const auto reply = HttpClient(port).request("GET", "/kelvane/qx/getItemById.php?item_id=1");
+    return reply ? json::parse(reply->body)["Items"][0]["bought"].get<std::string>() : "none";
+  };
+  for (int i = 0; i < 100 && bought(server->port()) != "3"; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_EQ(bought(server->port()), "3") << "the first send was stored";
+
+  std::vector<std::thread> resends;
+  std::mutex mutex;
+  std::vector<std::string> replies;
+  for (int i = 0; i < 16; ++i) {
+    resends.emplace_back([&] {
+      const auto reply = HttpClient(server->port()).request("POST", "/kelvane/qx/addBuy.php", body, key);
+      std::lock_guard lock(mutex);
+      replies.push_back(reply ? std::to_string(reply->status) + " " + reply->body : "none");
+    });
+  }
+  for (auto& resend : resends) {
+    resend.join();
+  }
+  ASSERT_EQ(replies.size(), 16U);
+  EXPECT_EQ(std::count(replies.begin(), replies.end(), replies.front()), 16) << replies.front();
+  EXPECT_EQ(replies.front().substr(0, 4), "200 ");
+  EXPECT_EQ(bought(server->port()), "3") << "sixteen resends stored nothing";
+
+  ASSERT_EQ(server->stop(), 0);
+  server = std::make_unique<ServerProcess>(database());
+  ASSERT_TRUE(server->start());
+  const auto afterRestart =
+      HttpClient(server->port()).request("POST", "/kelvane/qx/addBuy.php", body, key);
+  ASSERT_TRUE(afterRestart);
+  EXPECT_EQ("200 " + afterRestart->body, replies.front()) << "the key outlived the restart";
+  const auto another = HttpClient(server->port())
+                           .request("POST", "/kelvane/qx/addBuy.php",
+                                    R"(buy={"itemId":"1","name":"Ann","qty":"4"})", key);
+  EXPECT_EQ(another->status, 422) << another->body;
+  EXPECT_EQ(bought(server->port()), "3");
+}
+
 TEST_F(ServerProcessTest, HelpListsEveryOption) {
   const auto [status, output] = runCommand(serverCommand() + " --help");
   EXPECT_EQ(status, 0);

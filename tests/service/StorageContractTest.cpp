@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <stdexcept>
 #include <thread>
 
 #include "storage/PostgresStorage.h"
@@ -193,6 +195,63 @@ TEST_P(StorageContractTest, ASecondStorageOnTheSameDataSeesEveryCommit) {
   EXPECT_EQ(other->listStores().size(), 1U);
   other->addItem(1, "Milk", "", "1", "Bo");
   EXPECT_EQ(storage_->getItem(1)->name, "Milk");
+}
+
+// A write sent again with its key, one after the other, at once, through a
+// second storage on the same data or after a restart: stored once, and each
+// resend gets the first reply.
+TEST_P(StorageContractTest, AWriteWithAKeyIsStoredOnceWhateverTheResends) {
+  const auto store = storage_->addStore("Deli", "Bo");
+  const auto item = storage_->addItem(store, "Milk", "", "1", "Bo");
+  ASSERT_TRUE(item);
+  std::atomic<int> written{0};
+  const auto interest = [&](Storage& storage, const std::string& key,
+                            const std::string& fingerprint) {
+    return storage.writeOnce(key, fingerprint, [&]() -> std::optional<KeptReply> {
+      const auto id = storage.addInterest(*item, "Ann", 2);
+      ++written;
+      return KeptReply{fingerprint, 200, R"({"id":")" + std::to_string(*id) + R"("})"};
+    });
+  };
+  EXPECT_FALSE(interest(*storage_, "key-1", "f1")) << "a new key: written";
+  const auto again = interest(*storage_, "key-1", "f1");
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->fingerprint, "f1");
+  EXPECT_EQ(again->status, 200);
+  EXPECT_EQ(again->body, R"({"id":"1"})");
+  EXPECT_EQ(interest(*storage_, "key-1", "another request")->fingerprint, "f1")
+      << "what the key was used for comes back, for the caller to compare";
+
+  std::vector<std::thread> resends;
+  std::atomic<int> repeats{0};
+  for (int i = 0; i < 16; ++i) {
+    resends.emplace_back([&] { repeats += interest(*storage_, "key-2", "f2") ? 1 : 0; });
+  }
+  for (auto& resend : resends) {
+    resend.join();
+  }
+  EXPECT_EQ(repeats, 15) << "sixteen at once: one written, fifteen given its reply";
+
+  auto second = open();
+  EXPECT_TRUE(interest(*second, "key-2", "f2")) << "another server knows the key";
+  second.reset();
+  storage_ = open();
+  EXPECT_TRUE(interest(*storage_, "key-1", "f1")) << "keys outlive a restart";
+  EXPECT_EQ(written, 2);
+  EXPECT_EQ(storage_->getItem(*item)->interested, 4);
+  EXPECT_EQ(storage_->listInterests(*item)->size(), 2U);
+
+  // A write that keeps no reply (a refusal) leaves the key free.
+  EXPECT_FALSE(storage_->writeOnce("key-3", "f3", [] { return std::optional<KeptReply>(); }));
+  EXPECT_FALSE(interest(*storage_, "key-3", "f3"));
+  EXPECT_EQ(written, 3);
+  // A write that fails keeps nothing, not even the key.
+  EXPECT_ANY_THROW(storage_->writeOnce("key-4", "f4", [&]() -> std::optional<KeptReply> {
+    storage_->addInterest(*item, "Ann", 1);
+    throw std::runtime_error("the reply could not be made");
+  }));
+  EXPECT_FALSE(interest(*storage_, "key-4", "f4"));
+  EXPECT_EQ(storage_->getItem(*item)->interested, 8) << "the failed write was undone";
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StorageContractTest,

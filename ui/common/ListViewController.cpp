@@ -1,5 +1,8 @@
 #include "ListViewController.h"
 
+#include <cstdio>
+#include <random>
+
 #include "net/ServerApi.h"
 #include "platform/Console.h"
 #include "platform/DispatchQueue.h"
@@ -15,6 +18,23 @@ namespace vantory {
 
 using platform::DispatchQueue;
 using platform::IndexPath;
+
+namespace {
+
+// 128 bits from the system's random source, in hex: keys of different
+// phones must never meet.
+std::string newIdempotencyKey() {
+  std::random_device random;
+  std::string key;
+  for (int i = 0; i < 4; ++i) {
+    char part[9];
+    std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(random()));
+    key += part;
+  }
+  return key;
+}
+
+}  // namespace
 
 ListViewController::ListViewController(ListScreenValues values) : values_(std::move(values)) {
   outlet("tableView", tableView_);
@@ -249,14 +269,25 @@ void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::js
   }
   showActivity();
   auto self = sharedThis<ListViewController>();
-  ServerApi::makeCall(endpoint)->callWebserviceWithParams(
-      ServerApi::parameterText(endpoint, *recordText), {},
+  std::string parameter = ServerApi::parameterText(endpoint, *recordText);
+  // A resend of what did not get through keeps its key: the first send may
+  // have been stored, with only its reply lost.
+  if (!unfinished_ || unfinished_->endpoint != &endpoint || unfinished_->parameter != parameter) {
+    unfinished_ = UnfinishedSend{&endpoint, parameter, newIdempotencyKey()};
+  }
+  auto call = ServerApi::makeCall(endpoint);
+  call->setIdempotencyKey(unfinished_->idempotencyKey);
+  call->callWebserviceWithParams(
+      parameter, {},
       [self, printReply](const std::optional<nlohmann::json>& reply) {
         // Any JSON reply counts as done; its content is not read.
         if (printReply) {
           platform::Console::print(RecordText::describe(reply));
         }
-        DispatchQueue::main().async([self] { self->refresh(); });
+        DispatchQueue::main().async([self] {
+          self->unfinished_.reset();
+          self->refresh();
+        });
       },
       {},
       [self, reopenPrompt = std::move(reopenPrompt)](const WebServiceCall::Failure& failure) {

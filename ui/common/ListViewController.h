@@ -79,8 +79,10 @@ class ListViewController : public platform::ViewController,
   void showActivity();
   void hideActivity();
 
-  // Sends the record to the endpoint ("name=" + its JSON text); any JSON
-  // reply refreshes the screen. A send that is refused or gets no usable
+  // Sends the record to the endpoint ("name=" + its JSON text) with an
+  // Idempotency-Key: a new one, or the key of the last send that did not
+  // succeed when this is the same record again (the prompt reopened), so
+  // that the service stores it once. Any JSON reply refreshes the screen. A send that is refused or gets no usable
   // reply stops the indicator, says why, and then runs reopenPrompt (on the
   // main queue) so that the person gets back what they typed. Nothing is sent
   // when the record cannot be written as JSON text.
@@ -112,7 +114,15 @@ class ListViewController : public platform::ViewController,
   // The alert of a failed fetch, unless one is already shown for this screen.
   void showFetchFailure(const WebServiceCall::Failure& failure);
 
+  // The last send that did not succeed, until one does.
+  struct UnfinishedSend {
+    const Endpoint* endpoint;
+    std::string parameter;
+    std::string idempotencyKey;
+  };
+
   ListScreenValues values_;
+  std::optional<UnfinishedSend> unfinished_;
   std::optional<nlohmann::json> list_;
   // Whether the last fetch succeeded: only then is an empty list known to be empty.
   bool listFetched_ = false;

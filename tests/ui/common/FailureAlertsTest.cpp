@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <regex>
 
 #include "support/AppHarness.h"
 #include "support/HostileInputs.h"
@@ -40,6 +41,21 @@ class RealSocketApp {
     app.useService(server.baseUrl());
     app.storeUserName("Ann Lee");
     app.launch();
+  }
+
+  // The Idempotency-Key of each request to the endpoint ("" without one).
+  std::vector<std::string> keysSentTo(const std::string& endpoint) {
+    std::vector<std::string> keys;
+    for (const auto& request : server.requests()) {
+      if (request.target == path(endpoint)) {
+        std::smatch key;
+        keys.push_back(std::regex_search(request.headerBlock, key,
+                                         std::regex("Idempotency-Key: ([^\r\n]*)\r\n"))
+                           ? key[1].str()
+                           : "");
+      }
+    }
+    return keys;
   }
 
   // The bodies that reached the socket for the endpoint, byte for byte.
@@ -169,12 +185,29 @@ TEST(FailureAlerts, EachRefusedSendShowsTheServiceTextAndGivesThePromptBackAsTyp
     std::vector<std::optional<std::string>> typed(send.typed.begin(), send.typed.end());
     EXPECT_EQ(real.promptTexts(), typed);
 
+    // Saved again as typed: the same key, for the first may have been stored
+    // with only its reply lost; corrected, it is a new request with a new key.
+    app.tapAlertButton("Save");
+    app.tapAlertButton("OK");
+    ASSERT_NE(app.alert(), nullptr) << "the prompt comes back again";
     real.server.setReplyFor(path(send.endpoint), {200, R"({"status":"ok","id":"9"})"});
     app.typeIntoAlertField(send.fieldToCorrect, send.corrected);
     app.tapAlertButton("Save");
     EXPECT_EQ(real.bodiesSentTo(send.endpoint),
-              (std::vector<std::string>{send.sentFirst, send.sentAfterCorrection}));
+              (std::vector<std::string>{send.sentFirst, send.sentFirst, send.sentAfterCorrection}))
+        << "bodies go out byte for byte as before";
     EXPECT_EQ(app.alert(), nullptr) << "success closes the matter";
+    const auto keys = real.keysSentTo(send.endpoint);
+    ASSERT_EQ(keys.size(), 3U);
+    EXPECT_TRUE(std::regex_match(keys[0], std::regex("[0-9a-f]{32}"))) << keys[0];
+    EXPECT_EQ(keys[1], keys[0]);
+    EXPECT_NE(keys[2], keys[0]);
+    EXPECT_TRUE(std::regex_match(keys[2], std::regex("[0-9a-f]{32}"))) << keys[2];
+  }
+  RealSocketApp reading;
+  for (const auto& request : reading.server.requests()) {
+    EXPECT_EQ(request.headerBlock.find("Idempotency-Key"), std::string::npos)
+        << "fetches carry no key: " << request.target;
   }
 }
 
