@@ -1,6 +1,7 @@
 #include "PostgresStorage.h"
 
 #include "storage/Schema.h"
+#include "storage/JoinedWrites.h"
 #include "storage/StorageError.h"
 
 namespace vantory::service {
@@ -146,22 +147,10 @@ auto PostgresStorage::read(Work&& work) {
   return work(*connection);
 }
 
-namespace {
-
-// The transaction of a writeOnce under way on this thread: the writes made
-// inside it join it instead of waiting for a commit of their own.
-struct OpenTransaction {
-  const void* storage = nullptr;
-  PgConnection* connection = nullptr;
-};
-thread_local OpenTransaction openTransaction;
-
-}  // namespace
-
 template <typename Work>
 auto PostgresStorage::write(Work&& work) {
-  if (openTransaction.storage == this) {
-    return work(*openTransaction.connection);
+  if (auto* joined = JoinedWrites<PgConnection>::of(this)) {
+    return work(*joined);
   }
   return commits_.run(std::forward<Work>(work));
 }
@@ -191,14 +180,10 @@ std::optional<KeptReply> PostgresStorage::writeOnce(
       return std::nullopt;
     }
     std::optional<KeptReply> reply;
-    openTransaction = {this, &db};
-    try {
+    {
+      const JoinedWrites<PgConnection> joined(this, db);
       reply = write();
-    } catch (...) {
-      openTransaction = {};
-      throw;
     }
-    openTransaction = {};
     if (reply) {
       db.run("keep_reply", "UPDATE idempotency_keys SET status = $2, reply = $3 WHERE key = $1",
              {key, text(reply->status), reply->body});

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <unordered_map>
 #include "storage/Schema.h"
+#include "storage/JoinedWrites.h"
 #include "storage/StorageError.h"
 
 namespace vantory::service {
@@ -203,13 +204,6 @@ auto SqliteStorage::readOne(Work&& work) {
 
 namespace {
 
-// The transaction of a writeOnce under way on this thread: the writes made
-// inside it join it instead of waiting for a commit of their own.
-struct OpenTransaction {
-  const void* storage = nullptr;
-  SqliteConnection* connection = nullptr;
-};
-thread_local OpenTransaction openTransaction;
 
 std::int64_t secondsNow() {
   return std::chrono::duration_cast<std::chrono::seconds>(
@@ -221,8 +215,8 @@ std::int64_t secondsNow() {
 
 template <typename Work>
 auto SqliteStorage::write(Work&& work) {
-  if (openTransaction.storage == this) {
-    return work(*openTransaction.connection);
+  if (auto* joined = JoinedWrites<SqliteConnection>::of(this)) {
+    return work(*joined);
   }
   return commits_.run(std::forward<Work>(work));
 }
@@ -253,14 +247,8 @@ std::optional<KeptReply> SqliteStorage::writeOnce(
     }
     std::optional<KeptReply> reply;
     {
-      openTransaction = {this, &db};
-      try {
-        reply = write();
-      } catch (...) {
-        openTransaction = {};
-        throw;
-      }
-      openTransaction = {};
+      const JoinedWrites<SqliteConnection> joined(this, db);
+      reply = write();
     }
     if (reply) {
       db.prepare("UPDATE idempotency_keys SET status = ?2, reply = ?3 WHERE key = ?1")

@@ -7,35 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "HttpClient.h"
 #include "security/AccessControl.h"
 
 namespace {
 
 using vantory::service::AccessControl;
 using vantory::service::UserList;
-
-std::string base64(const std::string& text) {
-  static const char alphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  unsigned buffer = 0;
-  int bits = 0;
-  for (const unsigned char c : text) {
-    buffer = (buffer << 8U) | c;
-    bits += 8;
-    while (bits >= 6) {
-      bits -= 6;
-      out += alphabet[(buffer >> static_cast<unsigned>(bits)) & 0x3FU];
-    }
-  }
-  if (bits > 0) {
-    out += alphabet[(buffer << static_cast<unsigned>(6 - bits)) & 0x3FU];
-  }
-  while (out.size() % 4 != 0) {
-    out += '=';
-  }
-  return out;
-}
+using testsupport::base64;
 
 std::string basic(const std::string& name, const std::string& password) {
   return "Basic " + base64(name + ":" + password);

@@ -130,4 +130,42 @@ class HttpClient {
   std::string buffer_;
 };
 
+// Base64 as HTTP Basic credentials are written.
+inline std::string base64(const std::string& text) {
+  static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  unsigned buffer = 0;
+  int bits = 0;
+  for (const unsigned char c : text) {
+    buffer = (buffer << 8U) | c;
+    bits += 8;
+    while (bits >= 6) {
+      bits -= 6;
+      out += alphabet[(buffer >> static_cast<unsigned>(bits)) & 0x3FU];
+    }
+  }
+  if (bits > 0) {
+    out += alphabet[(buffer << static_cast<unsigned>(6 - bits)) & 0x3FU];
+  }
+  while (out.size() % 4 != 0) {
+    out += '=';
+  }
+  return out;
+}
+
+// Stores "Shop 01", "Shop 02", ... added straight to the service (faster than
+// through an app); false when one was refused.
+inline bool addShops(int port, int count) {
+  HttpClient service(port);
+  for (int i = 1; i <= count; ++i) {
+    const std::string name = (i < 10 ? "Shop 0" : "Shop ") + std::to_string(i);
+    const auto reply = service.request("POST", "/kelvane/qx/addStore.php",
+                                       R"(store={"name":")" + name + R"(","created":"Bo"})");
+    if (!reply || reply->status != 200) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace testsupport

@@ -27,6 +27,7 @@
 #include "support/TestCertificates.h"
 
 using nlohmann::json;
+using testsupport::base64;
 using testsupport::HttpClient;
 using testsupport::runCommand;
 using testsupport::ServerProcess;
@@ -67,28 +68,6 @@ std::string storeNames(int port) {
 std::string serverCommand() { return "'" + testsupport::serverBinary().string() + "'"; }
 
 std::string quoted(const std::filesystem::path& path) { return testsupport::shellQuoted(path); }
-
-std::string base64(const std::string& text) {
-  static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  unsigned buffer = 0;
-  int bits = 0;
-  for (const unsigned char c : text) {
-    buffer = (buffer << 8U) | c;
-    bits += 8;
-    while (bits >= 6) {
-      bits -= 6;
-      out += alphabet[(buffer >> static_cast<unsigned>(bits)) & 0x3FU];
-    }
-  }
-  if (bits > 0) {
-    out += alphabet[(buffer << static_cast<unsigned>(6 - bits)) & 0x3FU];
-  }
-  while (out.size() % 4 != 0) {
-    out += '=';
-  }
-  return out;
-}
 
 std::string basic(const std::string& name, const std::string& password) {
   return "Authorization: Basic " + base64(name + ":" + password) + "\r\n";

@@ -477,16 +477,7 @@ TEST_F(QtAppTest, TheKeyboardWorksAsOnADesktop) {
 // refreshes: the list is drawn exactly as they left it, the same row marked.
 TEST_F(QtAppTest, BackAndRefreshKeepThePlaceInTheListAndTheKeyboardStartsOnIt) {
   toStores();
-  testsupport::HttpClient service(server_->port());
-  for (int i = 1; i <= 40; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "Shop %02d", i);
-    ASSERT_EQ(service
-                  .request("POST", "/kelvane/qx/addStore.php",
-                           std::string(R"(store={"name":")") + name + R"(","created":"Bo"})")
-                  ->status,
-              200);
-  }
+  ASSERT_TRUE(testsupport::addShops(server_->port(), 40));
   click("Refresh");
   ASSERT_TRUE(waitFor([this] { return rows().size() == 40; }));
   QListView* list = table()->list();

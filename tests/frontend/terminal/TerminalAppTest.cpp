@@ -269,16 +269,7 @@ TEST_F(TerminalAppTest, SettingsChangeTheNameAndTheServiceAndRefuseWhatCannotBeU
 // Down the store list, a person opens a store and comes back, or refreshes:
 // the screen is as they left it, and Return opens the row marked.
 TEST_F(TerminalAppTest, BackAndRefreshKeepThePlaceInTheList) {
-  testsupport::HttpClient service(server_->port());
-  for (int i = 1; i <= 40; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "Shop %02d", i);
-    ASSERT_EQ(service
-                  .request("POST", "/kelvane/qx/addStore.php",
-                           std::string(R"(store={"name":")") + name + R"(","created":"Bo"})")
-                  ->status,
-              200);
-  }
+  ASSERT_TRUE(testsupport::addShops(server_->port(), 40));
   open();
   registerAs("Ann", "Lee");
   expectScreen("Shop 01");
