@@ -392,6 +392,9 @@ int main(int argc, char** argv) {
     stopped.notify_all();
     pthread_kill(signalWatcher.native_handle(), SIGUSR1);  // wakes it if run() ended otherwise
     signalWatcher.join();
+    // Sign-ins still being hashed hand their verdicts to the server's
+    // executor: they finish while the server (and so its executor) exists.
+    access.reset();
     log.message(LogLevel::info, "stopped; the database is closed");
   } catch (const std::exception& error) {
     std::cerr << "vantory-server: " << error.what() << "\n";
