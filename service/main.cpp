@@ -10,6 +10,7 @@
 #include <boost/asio/ip/address.hpp>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -17,6 +18,7 @@
 
 #include "api/RequestHandler.h"
 #include "http/AccessLog.h"
+#include "http/WebFiles.h"
 #include "http/HttpServer.h"
 #include "security/AccessControl.h"
 #include "security/TlsCertificates.h"
@@ -211,6 +213,13 @@ int main(int argc, char** argv) {
                  "only the users listed in this file (see the passwd command) may use the "
                  "service; read again on SIGHUP")
       ->envname("VANTORY_USERS");
+  std::string webRoot;
+  bool noWeb = false;
+  cli.add_option("--web-root", webRoot,
+                 "folder of the web app served at / (default: share/vantory/web of the "
+                 "installation, when it is there)")
+      ->envname("VANTORY_WEB_ROOT");
+  cli.add_flag("--no-web", noWeb, "serve the API only, not the web app");
 
   cli.require_subcommand(0, 1);
   std::string passwdName;
@@ -328,6 +337,20 @@ int main(int argc, char** argv) {
         log.message(LogLevel::warn, "the user list " + userFile +
                                         " is empty: nobody can use the service until someone "
                                         "is added (vantory-server passwd NAME)");
+      }
+    }
+    std::unique_ptr<WebFiles> web;
+    if (!noWeb) {
+      std::error_code ignored;
+      std::filesystem::path folder = webRoot;
+      if (folder.empty()) {
+        folder = WebFiles::installedRoot(std::filesystem::canonical("/proc/self/exe", ignored));
+      }
+      // A folder named must be usable; the installed one is served when there.
+      if (!webRoot.empty() || std::filesystem::is_directory(folder, ignored)) {
+        web = std::make_unique<WebFiles>(folder);
+        options.web = web.get();
+        log.message(LogLevel::info, "serving the web app from " + folder.string());
       }
     }
     RequestHandler handler(*storage);

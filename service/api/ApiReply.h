@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -16,6 +18,9 @@ struct ApiReply {
   std::string wwwAuthenticate;
   // For 429 and 503: when to try again.
   int retryAfterSeconds = 0;
+  // What the body is, and further header lines (for the web app's files).
+  std::string contentType = "application/json";
+  std::vector<std::pair<std::string, std::string>> headers;
   // A body already written out (a cached reply); used instead of `body`.
   std::shared_ptr<const std::string> serialized;
   // Why a request failed, for the log only: the error sent for a 4xx, the

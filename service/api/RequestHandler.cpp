@@ -18,7 +18,7 @@ namespace vantory::service {
 
 namespace {
 
-constexpr std::string_view kPrefix = "/kelvane/qx/";
+constexpr std::string_view kPrefix = RequestHandler::kPathPrefix;
 constexpr std::size_t kLongestIdempotencyKey = 255;
 
 // A request's fingerprint: the SHA-256 of its text, in hex.

@@ -21,6 +21,9 @@ namespace vantory::service {
 // service itself a 5xx whose cause goes to the log only. It never throws.
 class RequestHandler {
  public:
+  // Where the endpoints are: every path the service answers starts so.
+  static constexpr std::string_view kPathPrefix = "/kelvane/qx/";
+
   explicit RequestHandler(Storage& storage);
 
   ApiReply handle(const ApiRequest& request);

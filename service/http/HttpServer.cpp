@@ -60,6 +60,7 @@ HttpServer::HttpServer(RequestHandler& handler, const AccessLog& log, HttpServer
                options_.timeout,
                stopping_,
                options_.access,
+               options_.web,
                &options_.trustedProxies,
                [this](const std::shared_ptr<HttpSession>& session) { opened(session); },
                [this](const void* session) { closed(session); }} {

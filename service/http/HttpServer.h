@@ -35,6 +35,8 @@ struct HttpServerOptions {
   TlsCertificates* tls = nullptr;
   // Set when only listed users may use the service.
   AccessControl* access = nullptr;
+  // Set when the web app's files are served.
+  WebFiles* web = nullptr;
   // Load balancers (addresses as text, such as "127.0.0.1") whose requests
   // name their client in X-Forwarded-For: lockouts and the access log then
   // see that client, not the balancer.

@@ -38,7 +38,10 @@ std::shared_ptr<Response> makeResponse(const ApiReply& reply, unsigned version, 
   message.result(static_cast<http::status>(reply.status));
   message.version(version);
   message.set(http::field::server, "vantory-server");
-  message.set(http::field::content_type, "application/json");
+  message.set(http::field::content_type, reply.contentType);
+  for (const auto& [name, value] : reply.headers) {
+    message.set(name, value);
+  }
   if (!reply.allow.empty()) {
     message.set(http::field::allow, reply.allow);
   }
@@ -293,7 +296,13 @@ void HttpSession::respond() {
   const ApiRequest apiRequest{std::string(request_.method_string()),
                               std::string(request_.target()), std::move(request_.body()),
                               std::string(request_["Idempotency-Key"])};
-  const ApiReply reply = context_.handler.handle(apiRequest);
+  // The API keeps its paths; every other path is the web app's, when served.
+  const bool api = apiRequest.target.rfind(RequestHandler::kPathPrefix, 0) == 0;
+  const ApiReply reply =
+      context_.web != nullptr && !api
+          ? context_.web->answer(apiRequest.method, apiRequest.target,
+                                 request_[http::field::accept_encoding])
+          : context_.handler.handle(apiRequest);
   const bool keepAlive = request_.keep_alive() && !context_.stopping;
   auto response = makeResponse(reply, request_.version(), keepAlive);
   logRequest(apiRequest.method, apiRequest.target, reply, response->payload->size());

@@ -17,6 +17,7 @@
 
 #include "api/RequestHandler.h"
 #include "http/AccessLog.h"
+#include "http/WebFiles.h"
 #include "security/AccessControl.h"
 
 namespace vantory::service {
@@ -31,6 +32,8 @@ struct SessionContext {
   std::atomic<bool>& stopping;
   // Set when every request must carry the credentials of a listed user.
   AccessControl* access = nullptr;
+  // The web app's files, served at the paths outside the API's; none when off.
+  WebFiles* web = nullptr;
   // Peers whose X-Forwarded-For is believed.
   const std::vector<std::string>* trustedProxies = nullptr;
   // The registry of live sessions, for shutdown and the connection caps.

@@ -202,12 +202,84 @@ TEST_F(ServerProcessTest, AWriteResentWithItsKeyIsStoredOnceAcrossConnectionsAnd
   EXPECT_EQ(bought(server->port()), "3");
 }
 
+// The web app's files at "/", beside an API that is unchanged: types, cache
+// lives, precompressed copies, the policy; nothing outside the folder.
+TEST_F(ServerProcessTest, TheWebAppIsServedFromItsFolderAndNothingElseIs) {
+  const auto web = directory_ / "web";
+  std::filesystem::create_directories(web / "assets");
+  std::ofstream(web / "index.html") << "<!doctype html><title>Vantory</title>";
+  std::ofstream(web / "assets" / "app.0123abcd.js") << "console.log('vantory');";
+  std::ofstream(web / "app.4567cdef.wasm", std::ios::binary) << std::string("\0asm\1\0\0\0", 8);
+  std::ofstream(web / ".hidden") << "secret";
+  std::ofstream(directory_ / "outside.txt") << "secret";
+  std::filesystem::create_symlink(directory_ / "outside.txt", web / "out.txt");
+  ASSERT_EQ(runCommand("gzip -k " + quoted(web / "assets" / "app.0123abcd.js")).status, 0);
+
+  ServerProcess server(database(), {"--web-root", web.string()});
+  ASSERT_TRUE(server.start()) << server.log();
+  const auto get = [&](const std::string& target, const std::string& headers = "") {
+    return HttpClient(server.port()).request("GET", target, "", headers);
+  };
+  const auto header = [](const HttpClient::Response& reply, const std::string& name) {
+    std::smatch value;
+    return std::regex_search(reply.headers, value, std::regex(name + ": ([^\r\n]*)"))
+               ? value[1].str()
+               : std::string("(none)");
+  };
+  const auto page = get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_EQ(page->body, "<!doctype html><title>Vantory</title>");
+  EXPECT_EQ(header(*page, "Content-Type"), "text/html; charset=utf-8");
+  EXPECT_EQ(header(*page, "Cache-Control"), "no-cache") << "the page names the newest files";
+  EXPECT_NE(header(*page, "Content-Security-Policy").find("default-src 'self'"), std::string::npos);
+  EXPECT_EQ(header(*page, "X-Content-Type-Options"), "nosniff");
+  EXPECT_EQ(get("/index.html")->body, page->body);
+
+  const auto plain = get("/assets/app.0123abcd.js");
+  EXPECT_EQ(plain->body, "console.log('vantory');");
+  EXPECT_EQ(header(*plain, "Content-Type"), "text/javascript; charset=utf-8");
+  EXPECT_EQ(header(*plain, "Cache-Control"), "public, max-age=31536000, immutable");
+  EXPECT_EQ(header(*plain, "Content-Encoding"), "(none)");
+  EXPECT_EQ(header(*plain, "Vary"), "Accept-Encoding");
+  const auto zipped = get("/assets/app.0123abcd.js", "Accept-Encoding: br, gzip;q=0.8\r\n");
+  EXPECT_EQ(header(*zipped, "Content-Encoding"), "gzip");
+  EXPECT_EQ(zipped->body.substr(0, 2), "\x1F\x8B");
+  EXPECT_EQ(header(*get("/assets/app.0123abcd.js", "Accept-Encoding: gzip;q=0\r\n"),
+                   "Content-Encoding"),
+            "(none)");
+  const auto wasm = get("/app.4567cdef.wasm");
+  EXPECT_EQ(header(*wasm, "Content-Type"), "application/wasm");
+  EXPECT_EQ(wasm->body.size(), 8U);
+
+  for (const std::string hostile :
+       {"/../outside.txt", "/%2e%2e/outside.txt", "/assets/..%2F..%2Foutside.txt", "/.hidden",
+        "/out.txt", "/assets", "/assets/", "/missing.js", "/index.html%00.js", "//etc/passwd"}) {
+    const auto refused = get(hostile);
+    ASSERT_TRUE(refused) << hostile;
+    EXPECT_EQ(refused->status, 404) << hostile;
+    EXPECT_EQ(refused->body.find("secret"), std::string::npos) << hostile;
+    EXPECT_TRUE(json::parse(refused->body)["error"].is_string()) << hostile;
+  }
+  EXPECT_EQ(HttpClient(server.port()).request("POST", "/", "x")->status, 405);
+  // The API is as it was.
+  EXPECT_EQ(get("/kelvane/qx/getListOfStores.php?")->body, R"({"Stores":[]})");
+  EXPECT_EQ(get("/kelvane/qx/nothing.php")->status, 404);
+
+  ServerProcess apiOnly(directory_ / "api.db", {"--web-root", web.string(), "--no-web"});
+  ASSERT_TRUE(apiOnly.start()) << apiOnly.log();
+  EXPECT_EQ(HttpClient(apiOnly.port()).request("GET", "/")->status, 404);
+  ServerProcess missing(directory_ / "missing.db", {"--web-root", (directory_ / "nope").string()});
+  EXPECT_FALSE(missing.start());
+  EXPECT_NE(missing.log().find("is not a folder"), std::string::npos) << missing.log();
+}
+
 TEST_F(ServerProcessTest, HelpListsEveryOption) {
   const auto [status, output] = runCommand(serverCommand() + " --help");
   EXPECT_EQ(status, 0);
   for (const char* option :
        {"--listen", "--database", "--threads", "--log-level", "--log-format", "--sync", "--timeout",
-        "--max-connections", "--max-connections-per-client", "--tls-cert", "--tls-key", "--users",
+        "--max-connections", "--max-connections-per-client", "--tls-cert", "--tls-key", "--users", "--web-root", "--no-web",
         "passwd", "backup", "restore"}) {
     EXPECT_NE(output.find(option), std::string::npos) << option;
   }
