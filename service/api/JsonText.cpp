@@ -47,6 +47,7 @@ void JsonText::writeQuantity(Writer& out, const QuantityRow& row) {
   out.StartObject();
   member(out, "name", row.name);
   member(out, "qty", row.qty);
+  member(out, "id", row.id);
   out.EndObject();
 }
 

@@ -123,6 +123,27 @@ std::optional<ApiReply> invalid(const RecordValidator& record) {
   return std::nullopt;
 }
 
+// The reply to a correction: done, or why not.
+ApiReply corrected(Correction outcome, std::int64_t id, const char* what) {
+  switch (outcome) {
+    case Correction::done:
+      return created(id);
+    case Correction::unknown:
+      return ApiReply::error(
+          404, std::string("There is no ") + what + " with that id; it may have been removed.");
+    case Correction::notYours:
+      return ApiReply::error(403, std::string("This ") + what +
+                                      " is someone else's: only they can change or remove it.");
+    case Correction::othersInvolved:
+      return ApiReply::error(409,
+                             "This deal cannot be removed: others have said they want it or "
+                             "have bought it.");
+    case Correction::hasDeals:
+      return ApiReply::error(409, "This store cannot be removed while it has deals.");
+  }
+  return ApiReply::error(500, "The service could not complete the request; try again shortly.");
+}
+
 ApiReply notFound(const char* what) {
   return ApiReply::error(
       404, std::string("There is no ") + what + " with that id; it may never have existed.");
@@ -176,6 +197,12 @@ RequestHandler::RequestHandler(Storage& storage) : storage_(storage) {
   routes_["addInterested.php"] = post(&RequestHandler::addInterested);
   routes_["getBought.php"] = get(&RequestHandler::getBought);
   routes_["addBuy.php"] = post(&RequestHandler::addBuy);
+  routes_["updateInterested.php"] = post(&RequestHandler::updateInterested);
+  routes_["removeInterested.php"] = post(&RequestHandler::removeInterested);
+  routes_["updateBuy.php"] = post(&RequestHandler::updateBuy);
+  routes_["removeBuy.php"] = post(&RequestHandler::removeBuy);
+  routes_["removeItem.php"] = post(&RequestHandler::removeItem);
+  routes_["removeStore.php"] = post(&RequestHandler::removeStore);
   routes_["searchItem.php"] = post(&RequestHandler::searchItem);
   routes_["searchItem.php"].writes = false;  // a POST that reads
 }
@@ -341,6 +368,63 @@ ApiReply RequestHandler::addQuantity(std::string_view body, std::string_view par
     const auto id = purchase ? storage_.addPurchase(itemId, name, qty)
                              : storage_.addInterest(itemId, name, qty);
     return id ? created(*id) : notFound("deal");
+  });
+}
+
+ApiReply RequestHandler::correctQuantity(std::string_view body, std::string_view parameter,
+                                         bool purchase, bool remove) {
+  return withRecord(body, parameter, [this, purchase, remove](RecordValidator& record) {
+    const std::int64_t id = record.id("id");
+    const std::string name = record.name("name");
+    const std::int64_t qty = remove ? 0 : record.quantity("qty");
+    if (auto refusal = invalid(record)) {
+      return *refusal;
+    }
+    Correction outcome = Correction::unknown;
+    if (purchase) {
+      outcome = remove ? storage_.removePurchase(id, name) : storage_.updatePurchase(id, name, qty);
+    } else {
+      outcome = remove ? storage_.removeInterest(id, name) : storage_.updateInterest(id, name, qty);
+    }
+    return corrected(outcome, id, purchase ? "purchase" : "interest");
+  });
+}
+
+ApiReply RequestHandler::updateInterested(std::string_view body) {
+  return correctQuantity(body, "interested", false, false);
+}
+
+ApiReply RequestHandler::removeInterested(std::string_view body) {
+  return correctQuantity(body, "interested", false, true);
+}
+
+ApiReply RequestHandler::updateBuy(std::string_view body) {
+  return correctQuantity(body, "buy", true, false);
+}
+
+ApiReply RequestHandler::removeBuy(std::string_view body) {
+  return correctQuantity(body, "buy", true, true);
+}
+
+ApiReply RequestHandler::removeItem(std::string_view body) {
+  return withRecord(body, "item", [this](RecordValidator& record) {
+    const std::int64_t itemId = record.id("itemId");
+    const std::string name = record.name("name");
+    if (auto refusal = invalid(record)) {
+      return *refusal;
+    }
+    return corrected(storage_.removeItem(itemId, name), itemId, "deal");
+  });
+}
+
+ApiReply RequestHandler::removeStore(std::string_view body) {
+  return withRecord(body, "store", [this](RecordValidator& record) {
+    const std::int64_t storeId = record.id("storeId");
+    const std::string name = record.name("name");
+    if (auto refusal = invalid(record)) {
+      return *refusal;
+    }
+    return corrected(storage_.removeStore(storeId, name), storeId, "store");
   });
 }
 

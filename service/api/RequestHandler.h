@@ -51,7 +51,17 @@ class RequestHandler {
   ApiReply addBuy(std::string_view body);
   ApiReply searchItem(std::string_view body);
 
+  ApiReply updateInterested(std::string_view body);
+  ApiReply removeInterested(std::string_view body);
+  ApiReply updateBuy(std::string_view body);
+  ApiReply removeBuy(std::string_view body);
+  ApiReply removeItem(std::string_view body);
+  ApiReply removeStore(std::string_view body);
+
   ApiReply addQuantity(std::string_view body, std::string_view parameter, bool purchase);
+  // A quantity of one's own changed (with "qty") or taken back.
+  ApiReply correctQuantity(std::string_view body, std::string_view parameter, bool purchase,
+                           bool remove);
   ApiReply listQuantities(std::string_view query, const char* replyKey, bool purchases);
 
   Storage& storage_;

@@ -396,7 +396,7 @@ std::optional<std::vector<QuantityRow>> PostgresStorage::listQuantities(const ch
     std::vector<QuantityRow> records;
     for (int row = 0; row < rows.rows(); ++row) {
       if (!rows.isNull(row, 1)) {
-        records.push_back({rows.text(row, 0), rows.integer(row, 1)});
+        records.push_back({rows.text(row, 0), rows.integer(row, 1), rows.integer(row, 2)});
       }
     }
     return records;
@@ -405,16 +405,119 @@ std::optional<std::vector<QuantityRow>> PostgresStorage::listQuantities(const ch
 
 std::optional<std::vector<QuantityRow>> PostgresStorage::listInterests(std::int64_t itemId) {
   return listQuantities("list_interests",
-                        "SELECT x.name, x.qty FROM items i LEFT JOIN interests x ON "
+                        "SELECT x.name, x.qty, x.id FROM items i LEFT JOIN interests x ON "
                         "x.item_id = i.id WHERE i.id = $1 ORDER BY x.id",
                         itemId);
 }
 
 std::optional<std::vector<QuantityRow>> PostgresStorage::listPurchases(std::int64_t itemId) {
   return listQuantities("list_purchases",
-                        "SELECT x.name, x.qty FROM items i LEFT JOIN purchases x ON "
+                        "SELECT x.name, x.qty, x.id FROM items i LEFT JOIN purchases x ON "
                         "x.item_id = i.id WHERE i.id = $1 ORDER BY x.id",
                         itemId);
+}
+
+Correction PostgresStorage::correctQuantity(const char* table, std::int64_t id,
+                                            const std::string& name,
+                                            std::optional<std::int64_t> qty) {
+  const bool interests = std::string_view(table) == "interests";
+  return write([&](PgConnection& db) {
+    // The record's row stays locked until the counter has followed it.
+    const auto record = db.run(
+        interests ? "interest_by_id" : "purchase_by_id",
+        interests ? "SELECT item_id, name, qty FROM interests WHERE id = $1 FOR UPDATE"
+                  : "SELECT item_id, name, qty FROM purchases WHERE id = $1 FOR UPDATE",
+        {text(id)});
+    if (record.rows() == 0) {
+      return Correction::unknown;
+    }
+    if (record.text(0, 1) != name) {
+      return Correction::notYours;
+    }
+    const std::int64_t itemId = record.integer(0, 0);
+    const std::int64_t before = record.integer(0, 2);
+    if (qty) {
+      db.run(interests ? "update_interest" : "update_purchase",
+             interests ? "UPDATE interests SET qty = $2 WHERE id = $1"
+                       : "UPDATE purchases SET qty = $2 WHERE id = $1",
+             {text(id), text(*qty)});
+    } else {
+      db.run(interests ? "remove_interest" : "remove_purchase",
+             interests ? "DELETE FROM interests WHERE id = $1"
+                       : "DELETE FROM purchases WHERE id = $1",
+             {text(id)});
+    }
+    db.run(interests ? "recount_interest" : "recount_purchase",
+           interests ? "UPDATE items SET interested = interested + $2 WHERE id = $1"
+                     : "UPDATE items SET bought = bought + $2 WHERE id = $1",
+           {text(itemId), text(qty.value_or(0) - before)});
+    return Correction::done;
+  });
+}
+
+Correction PostgresStorage::updateInterest(std::int64_t id, const std::string& name,
+                                           std::int64_t qty) {
+  return correctQuantity("interests", id, name, qty);
+}
+
+Correction PostgresStorage::removeInterest(std::int64_t id, const std::string& name) {
+  return correctQuantity("interests", id, name, std::nullopt);
+}
+
+Correction PostgresStorage::updatePurchase(std::int64_t id, const std::string& name,
+                                           std::int64_t qty) {
+  return correctQuantity("purchases", id, name, qty);
+}
+
+Correction PostgresStorage::removePurchase(std::int64_t id, const std::string& name) {
+  return correctQuantity("purchases", id, name, std::nullopt);
+}
+
+Correction PostgresStorage::removeItem(std::int64_t itemId, const std::string& name) {
+  return write([&](PgConnection& db) {
+    // Locking the deal keeps new interest and purchases out until it is decided.
+    const auto item =
+        db.run("item_for_removal", "SELECT posted_by FROM items WHERE id = $1 FOR UPDATE",
+               {text(itemId)});
+    if (item.rows() == 0) {
+      return Correction::unknown;
+    }
+    if (item.text(0, 0) != name) {
+      return Correction::notYours;
+    }
+    if (db.run("others_on_item",
+               "SELECT 1 FROM interests WHERE item_id = $1 AND name <> $2 UNION ALL "
+               "SELECT 1 FROM purchases WHERE item_id = $1 AND name <> $2 LIMIT 1",
+               {text(itemId), name})
+            .rows() > 0) {
+      return Correction::othersInvolved;
+    }
+    db.run("remove_item_interests", "DELETE FROM interests WHERE item_id = $1", {text(itemId)});
+    db.run("remove_item_purchases", "DELETE FROM purchases WHERE item_id = $1", {text(itemId)});
+    db.run("remove_item", "DELETE FROM items WHERE id = $1", {text(itemId)});
+    return Correction::done;
+  });
+}
+
+Correction PostgresStorage::removeStore(std::int64_t storeId, const std::string& name) {
+  return write([&](PgConnection& db) {
+    const auto store =
+        db.run("store_for_removal", "SELECT created_by FROM stores WHERE id = $1 FOR UPDATE",
+               {text(storeId)});
+    if (store.rows() == 0) {
+      return Correction::unknown;
+    }
+    if (store.text(0, 0) != name) {
+      return Correction::notYours;
+    }
+    if (db.run("store_has_items", "SELECT 1 FROM items WHERE store_id = $1 LIMIT 1",
+               {text(storeId)})
+            .rows() > 0) {
+      return Correction::hasDeals;
+    }
+    db.run("remove_store", "DELETE FROM stores WHERE id = $1", {text(storeId)});
+    return Correction::done;
+  });
 }
 
 std::vector<ItemRow> PostgresStorage::search(const std::string& query) {

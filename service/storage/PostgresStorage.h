@@ -57,6 +57,12 @@ class PostgresStorage : public Storage {
   std::optional<std::vector<QuantityRow>> listInterests(std::int64_t itemId) override;
   std::optional<std::vector<QuantityRow>> listPurchases(std::int64_t itemId) override;
   std::vector<ItemRow> search(const std::string& text) override;
+  Correction updateInterest(std::int64_t id, const std::string& name, std::int64_t qty) override;
+  Correction removeInterest(std::int64_t id, const std::string& name) override;
+  Correction updatePurchase(std::int64_t id, const std::string& name, std::int64_t qty) override;
+  Correction removePurchase(std::int64_t id, const std::string& name) override;
+  Correction removeItem(std::int64_t itemId, const std::string& name) override;
+  Correction removeStore(std::int64_t storeId, const std::string& name) override;
   std::optional<KeptReply> writeOnce(
       const std::string& key, const std::string& fingerprint,
       const std::function<std::optional<KeptReply>()>& write) override;
@@ -65,6 +71,9 @@ class PostgresStorage : public Storage {
   int schemaVersion() const { return schemaVersion_; }
 
  private:
+  // A quantity changed, or taken back when `qty` is absent.
+  Correction correctQuantity(const char* table, std::int64_t id, const std::string& name,
+                             std::optional<std::int64_t> qty);
   class Lease;
   // A prepared statement: its name on each connection and its text.
   struct Statement {

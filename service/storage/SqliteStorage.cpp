@@ -392,18 +392,116 @@ std::optional<std::vector<QuantityRow>> SqliteStorage::listQuantities(const char
     statement.bind(1, itemId);
     std::vector<QuantityRow> rows;
     while (statement.step()) {
-      rows.push_back({statement.columnText(0), statement.columnInt64(1)});
+      rows.push_back({statement.columnText(0), statement.columnInt64(1), statement.columnInt64(2)});
     }
     return rows;
   });
 }
 
 std::optional<std::vector<QuantityRow>> SqliteStorage::listInterests(std::int64_t itemId) {
-  return listQuantities("SELECT name, qty FROM interests WHERE item_id = ?1 ORDER BY id", itemId);
+  return listQuantities("SELECT name, qty, id FROM interests WHERE item_id = ?1 ORDER BY id", itemId);
 }
 
 std::optional<std::vector<QuantityRow>> SqliteStorage::listPurchases(std::int64_t itemId) {
-  return listQuantities("SELECT name, qty FROM purchases WHERE item_id = ?1 ORDER BY id", itemId);
+  return listQuantities("SELECT name, qty, id FROM purchases WHERE item_id = ?1 ORDER BY id", itemId);
+}
+
+Correction SqliteStorage::correctQuantity(const QuantitySql& sql, std::int64_t id,
+                                          const std::string& name,
+                                          std::optional<std::int64_t> qty) {
+  return write([&](SqliteConnection& db) {
+    auto record = db.prepare(sql.select);
+    record.bind(1, id);
+    if (!record.step()) {
+      return Correction::unknown;
+    }
+    const std::int64_t itemId = record.columnInt64(0);
+    const std::int64_t before = record.columnInt64(2);
+    if (record.columnText(1) != name) {
+      return Correction::notYours;
+    }
+    if (qty) {
+      db.prepare(sql.update).bind(1, id).bind(2, *qty).step();
+    } else {
+      db.prepare(sql.remove).bind(1, id).step();
+    }
+    db.prepare(sql.count).bind(1, itemId).bind(2, qty.value_or(0) - before).step();
+    return Correction::done;
+  });
+}
+
+namespace {
+
+// Literals: the connection keeps its statements by the SQL's address.
+constexpr SqliteStorage::QuantitySql kInterestSql{
+    "SELECT item_id, name, qty FROM interests WHERE id = ?1",
+    "UPDATE interests SET qty = ?2 WHERE id = ?1", "DELETE FROM interests WHERE id = ?1",
+    "UPDATE items SET interested = interested + ?2 WHERE id = ?1"};
+constexpr SqliteStorage::QuantitySql kPurchaseSql{
+    "SELECT item_id, name, qty FROM purchases WHERE id = ?1",
+    "UPDATE purchases SET qty = ?2 WHERE id = ?1", "DELETE FROM purchases WHERE id = ?1",
+    "UPDATE items SET bought = bought + ?2 WHERE id = ?1"};
+
+}  // namespace
+
+Correction SqliteStorage::updateInterest(std::int64_t id, const std::string& name,
+                                         std::int64_t qty) {
+  return correctQuantity(kInterestSql, id, name, qty);
+}
+
+Correction SqliteStorage::removeInterest(std::int64_t id, const std::string& name) {
+  return correctQuantity(kInterestSql, id, name, std::nullopt);
+}
+
+Correction SqliteStorage::updatePurchase(std::int64_t id, const std::string& name,
+                                         std::int64_t qty) {
+  return correctQuantity(kPurchaseSql, id, name, qty);
+}
+
+Correction SqliteStorage::removePurchase(std::int64_t id, const std::string& name) {
+  return correctQuantity(kPurchaseSql, id, name, std::nullopt);
+}
+
+Correction SqliteStorage::removeItem(std::int64_t itemId, const std::string& name) {
+  return write([&](SqliteConnection& db) {
+    auto item = db.prepare("SELECT posted_by FROM items WHERE id = ?1");
+    item.bind(1, itemId);
+    if (!item.step()) {
+      return Correction::unknown;
+    }
+    if (item.columnText(0) != name) {
+      return Correction::notYours;
+    }
+    auto others = db.prepare(
+        "SELECT 1 FROM interests WHERE item_id = ?1 AND name <> ?2 UNION ALL "
+        "SELECT 1 FROM purchases WHERE item_id = ?1 AND name <> ?2 LIMIT 1");
+    others.bind(1, itemId).bind(2, name);
+    if (others.step()) {
+      return Correction::othersInvolved;
+    }
+    db.prepare("DELETE FROM interests WHERE item_id = ?1").bind(1, itemId).step();
+    db.prepare("DELETE FROM purchases WHERE item_id = ?1").bind(1, itemId).step();
+    db.prepare("DELETE FROM items WHERE id = ?1").bind(1, itemId).step();
+    return Correction::done;
+  });
+}
+
+Correction SqliteStorage::removeStore(std::int64_t storeId, const std::string& name) {
+  return write([&](SqliteConnection& db) {
+    auto store = db.prepare("SELECT created_by FROM stores WHERE id = ?1");
+    store.bind(1, storeId);
+    if (!store.step()) {
+      return Correction::unknown;
+    }
+    if (store.columnText(0) != name) {
+      return Correction::notYours;
+    }
+    if (exists(db, "SELECT 1 FROM items WHERE store_id = ?1 LIMIT 1", storeId)) {
+      return Correction::hasDeals;
+    }
+    db.prepare("DELETE FROM stores WHERE id = ?1").bind(1, storeId).step();
+    return Correction::done;
+  });
 }
 
 std::vector<ItemRow> SqliteStorage::search(const std::string& text) {

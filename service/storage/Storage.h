@@ -31,6 +31,16 @@ struct ItemRow {
 struct QuantityRow {
   std::string name;
   std::int64_t qty = 0;
+  std::int64_t id = 0;
+};
+
+// What became of a correction asked for by name.
+enum class Correction {
+  done,
+  unknown,         // no record with that id
+  notYours,        // the record is someone else's
+  othersInvolved,  // a deal others want or bought
+  hasDeals,        // a store that still has deals
 };
 
 // The reply a write got, kept under the Idempotency-Key it was sent with.
@@ -67,6 +77,18 @@ class Storage {
   virtual std::optional<std::vector<QuantityRow>> listInterests(std::int64_t itemId) = 0;
   virtual std::optional<std::vector<QuantityRow>> listPurchases(std::int64_t itemId) = 0;
 
+  // Corrections by the person a record is under (`name`): a quantity
+  // changed or taken back, with the deal's counter in the same transaction;
+  // a deal removed while nobody else wants or bought it (its poster's own
+  // records go with it); a store removed while it has no deals.
+  virtual Correction updateInterest(std::int64_t id, const std::string& name,
+                                    std::int64_t qty) = 0;
+  virtual Correction removeInterest(std::int64_t id, const std::string& name) = 0;
+  virtual Correction updatePurchase(std::int64_t id, const std::string& name,
+                                    std::int64_t qty) = 0;
+  virtual Correction removePurchase(std::int64_t id, const std::string& name) = 0;
+  virtual Correction removeItem(std::int64_t itemId, const std::string& name) = 0;
+  virtual Correction removeStore(std::int64_t storeId, const std::string& name) = 0;
   // Deals whose name or description holds the text, ignoring case; every
   // character is literal. Ordered by store name, then store, then deal.
   virtual std::vector<ItemRow> search(const std::string& text) = 0;

@@ -52,9 +52,9 @@ TEST_F(RequestHandlerTest, EveryEndpointAnswersItsShapeWithTextValues) {
        json::parse(R"({"Items":[{"id":"1","name":"Milk","description":"2 l","price":"1.50",
                       "posted_by":"Bo","interested":"3","bought":"1"}]})")},
       {replyOf(get("getInterested.php", "item_id=1")),
-       json::parse(R"({"Interested":[{"name":"Cy","qty":"3"}]})")},
+       json::parse(R"({"Interested":[{"id":"1","name":"Cy","qty":"3"}]})")},
       {replyOf(get("getBought.php", "item_id=1")),
-       json::parse(R"({"Bought":[{"name":"Di","qty":"1"}]})")},
+       json::parse(R"({"Bought":[{"id":"1","name":"Di","qty":"1"}]})")},
       {replyOf(post("searchItem.php", R"(search={"query":"milk"})")),
        json::parse(R"({"Results":[{"id":"1","name":"Milk","description":"2 l","price":"1.50",
                       "posted_by":"Bo","interested":"3","bought":"1","store_name":"Deli"}]})")},
@@ -145,6 +145,19 @@ TEST_F(RequestHandlerTest, BadInputIsRefusedWithAReasonAndStoresNothing) {
       {"POST", "addBuy.php", R"(buy={"itemId":"1","qty":"1"})", 400},
       {"POST", "searchItem.php", R"(search={"query":""})", 400},
       {"POST", "searchItem.php", R"(search={"text":"milk"})", 400},
+      {"POST", "updateInterested.php", R"(interested={"id":"1","name":"A"})", 400},
+      {"POST", "updateInterested.php", R"(interested={"id":"x","name":"A","qty":"1"})", 400},
+      {"POST", "updateInterested.php", R"(interested={"id":"1","name":"A","qty":"0"})", 400},
+      {"POST", "updateInterested.php", R"(interested={"id":"9","name":"A","qty":"1"})", 404},
+      {"POST", "removeInterested.php", R"(interested={"id":1,"name":"A"})", 400},
+      {"POST", "removeInterested.php", R"(buy={"id":"1","name":"A"})", 400},
+      {"POST", "updateBuy.php", R"(buy={"id":"1","name":["A"],"qty":"1"})", 400},
+      {"POST", "removeBuy.php", R"(buy={"id":"9","name":"A"})", 404},
+      {"POST", "removeItem.php", R"(item={"itemId":"1"})", 400},
+      {"POST", "removeItem.php", R"(item={"itemId":"9","name":"Bo"})", 404},
+      {"POST", "removeStore.php", R"(store={"storeId":"1","name":"  "})", 400},
+      {"POST", "removeStore.php", R"(store={"storeId":"9","name":"Ann"})", 404},
+      {"GET", "removeStore.php", "", 405},
   };
   for (const auto& c : cases) {
     const auto reply = c.method == "GET"
@@ -281,6 +294,22 @@ class FailingStorage : public vantory::service::Storage {
     fail();
   }
   std::vector<vantory::service::ItemRow> search(const std::string&) override { fail(); }
+  vantory::service::Correction updateInterest(std::int64_t, const std::string&,
+                                              std::int64_t) override {
+    fail();
+  }
+  vantory::service::Correction removeInterest(std::int64_t, const std::string&) override {
+    fail();
+  }
+  vantory::service::Correction updatePurchase(std::int64_t, const std::string&,
+                                              std::int64_t) override {
+    fail();
+  }
+  vantory::service::Correction removePurchase(std::int64_t, const std::string&) override {
+    fail();
+  }
+  vantory::service::Correction removeItem(std::int64_t, const std::string&) override { fail(); }
+  vantory::service::Correction removeStore(std::int64_t, const std::string&) override { fail(); }
   std::optional<vantory::service::KeptReply> writeOnce(
       const std::string&, const std::string&,
       const std::function<std::optional<vantory::service::KeptReply>()>&) override {
@@ -428,6 +457,51 @@ TEST_F(RequestHandlerTest, AnIdempotencyKeyMakesEachWriteHappenOnce) {
     EXPECT_EQ(send("searchItem.php", R"(search={"query":"milk"})", "search-key").status, 200);
   }
   EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"].size(), 2U);
+}
+
+TEST_F(RequestHandlerTest, PeopleCorrectTheirOwnRecordsAndAreToldWhyNotOthers) {
+  addDeliWithMilk();  // the store is Ann's, the deal Bo's
+  const std::string annWants = add("addInterested.php",
+                                   R"(interested={"itemId":"1","name":"Ann","qty":"2"})");
+  const std::string annBought = add("addBuy.php", R"(buy={"itemId":"1","name":"Ann","qty":"1"})");
+  const auto interested = replyOf(get("getInterested.php", "item_id=1"))["Interested"];
+  ASSERT_EQ(interested.size(), 1U);
+  EXPECT_EQ(interested[0]["id"], annWants) << "records carry their ids";
+
+  const auto changed =
+      post("updateInterested.php",
+           R"(interested={"id":")" + annWants + R"(","name":"Ann","qty":"5"})");
+  EXPECT_EQ(changed.status, 200);
+  EXPECT_EQ(replyOf(changed), json::parse(R"({"status":"ok","id":")" + annWants + R"("})"));
+  const auto notHers =
+      post("updateBuy.php", R"(buy={"id":")" + annBought + R"(","name":"Cy","qty":"5"})");
+  EXPECT_EQ(notHers.status, 403);
+  EXPECT_EQ(replyOf(notHers)["error"],
+            "This purchase is someone else's: only they can change or remove it.");
+  EXPECT_EQ(post("removeBuy.php", R"(buy={"id":")" + annBought + R"(","name":"Ann"})").status,
+            200);
+  auto deal = replyOf(get("getItemById.php", "item_id=1"))["Items"][0];
+  EXPECT_EQ(deal["interested"], "5");
+  EXPECT_EQ(deal["bought"], "0");
+
+  const auto othersIn = post("removeItem.php", R"(item={"itemId":"1","name":"Bo"})");
+  EXPECT_EQ(othersIn.status, 409);
+  EXPECT_EQ(replyOf(othersIn)["error"],
+            "This deal cannot be removed: others have said they want it or have bought it.");
+  const auto withDeals = post("removeStore.php", R"(store={"storeId":"1","name":"Ann"})");
+  EXPECT_EQ(withDeals.status, 409);
+  EXPECT_EQ(replyOf(withDeals)["error"], "This store cannot be removed while it has deals.");
+  EXPECT_EQ(post("removeInterested.php",
+                 R"(interested={"id":")" + annWants + R"(","name":"Ann"})")
+                .status,
+            200);
+  EXPECT_EQ(post("removeItem.php", R"(item={"itemId":"1","name":"Ann"})").status, 403);
+  EXPECT_EQ(post("removeItem.php", R"(item={"itemId":"1","name":"Bo"})").status, 200);
+  EXPECT_EQ(get("getItemById.php", "item_id=1").status, 404);
+  EXPECT_EQ(replyOf(get("getListOfItems.php", "store_id=1"))["Items"].size(), 0U);
+  EXPECT_EQ(replyOf(post("searchItem.php", R"(search={"query":"milk"})"))["Results"].size(), 0U);
+  EXPECT_EQ(post("removeStore.php", R"(store={"storeId":"1","name":"Ann"})").status, 200);
+  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"].size(), 0U);
 }
 
 TEST_F(RequestHandlerTest, APriceWithADecimalCommaIsStoredWithAPoint) {

@@ -254,6 +254,81 @@ TEST_P(StorageContractTest, AWriteWithAKeyIsStoredOnceWhateverTheResends) {
   EXPECT_EQ(storage_->getItem(*item)->interested, 8) << "the failed write was undone";
 }
 
+// People correct their own records; the counters follow in the same
+// transaction, also under concurrent adds and corrections, and nobody
+// changes what is someone else's.
+TEST_P(StorageContractTest, OwnRecordsAreCorrectedWithTheirCountersAndOthersAreNot) {
+  const auto store = storage_->addStore("Deli", "Bo");
+  const auto item = *storage_->addItem(store, "Milk", "fresh", "1", "Bo");
+  const auto ann = *storage_->addInterest(item, "Ann", 2);
+  const auto cy = *storage_->addInterest(item, "Cy", 5);
+  const auto annBought = *storage_->addPurchase(item, "Ann", 1);
+  EXPECT_EQ(storage_->updateInterest(ann, "Ann", 4), Correction::done);
+  EXPECT_EQ(storage_->updateInterest(cy, "Ann", 1), Correction::notYours);
+  EXPECT_EQ(storage_->removeInterest(cy, "ann"), Correction::notYours) << "names are exact";
+  EXPECT_EQ(storage_->updateInterest(999, "Ann", 1), Correction::unknown);
+  EXPECT_EQ(storage_->updatePurchase(cy, "Cy", 1), Correction::unknown)
+      << "interests and purchases have ids of their own";
+  EXPECT_EQ(storage_->updatePurchase(annBought, "Ann", 3), Correction::done);
+  auto read = storage_->getItem(item);
+  EXPECT_EQ(read->interested, 9);
+  EXPECT_EQ(read->bought, 3);
+  EXPECT_EQ(storage_->removeInterest(ann, "Ann"), Correction::done);
+  EXPECT_EQ(storage_->removeInterest(ann, "Ann"), Correction::unknown) << "gone";
+  EXPECT_EQ(storage_->removePurchase(annBought, "Ann"), Correction::done);
+  read = storage_->getItem(item);
+  EXPECT_EQ(read->interested, 5);
+  EXPECT_EQ(read->bought, 0);
+  const auto interests = *storage_->listInterests(item);
+  ASSERT_EQ(interests.size(), 1U);
+  EXPECT_EQ(interests[0].id, cy);
+  EXPECT_EQ(interests[0].name, "Cy");
+
+  // A hundred adds and corrections at once: the counter is still the sum.
+  std::vector<std::thread> people;
+  for (int person = 0; person < 10; ++person) {
+    people.emplace_back([&, person] {
+      const std::string name = "P" + std::to_string(person);
+      for (int round = 0; round < 5; ++round) {
+        const auto id = *storage_->addInterest(item, name, 3);
+        storage_->updateInterest(id, name, 1 + round % 3);
+        if (round % 2 == 0) {
+          storage_->removeInterest(id, name);
+        }
+      }
+    });
+  }
+  for (auto& person : people) {
+    person.join();
+  }
+  std::int64_t sum = 0;
+  const auto rows = storage_->listInterests(item);
+  for (const auto& row : *rows) {
+    sum += row.qty;
+  }
+  EXPECT_EQ(storage_->getItem(item)->interested, sum);
+  EXPECT_EQ(sum, 5 + 10 * (2 + 1));  // rounds 1 and 3 stay, at 2 and 1
+
+  // A deal others are in cannot be removed, nor a store with deals.
+  EXPECT_EQ(storage_->removeItem(item, "Ann"), Correction::notYours);
+  EXPECT_EQ(storage_->removeItem(item, "Bo"), Correction::othersInvolved);
+  EXPECT_EQ(storage_->removeStore(store, "Bo"), Correction::hasDeals);
+  const auto own = *storage_->addItem(store, "Bread", "rye", "2", "Bo");
+  storage_->addInterest(own, "Bo", 1);
+  storage_->addPurchase(own, "Bo", 1);
+  EXPECT_EQ(storage_->removeItem(own, "Bo"), Correction::done) << "its poster's records go with it";
+  EXPECT_FALSE(storage_->getItem(own));
+  EXPECT_EQ(storage_->listItems(store)->size(), 1U);
+  EXPECT_TRUE(storage_->search("rye").empty()) << "gone from search";
+  EXPECT_EQ(storage_->removeItem(own, "Bo"), Correction::unknown);
+
+  const auto empty = storage_->addStore("Cafe", "Ann");
+  EXPECT_EQ(storage_->removeStore(empty, "Bo"), Correction::notYours);
+  EXPECT_EQ(storage_->removeStore(empty, "Ann"), Correction::done);
+  EXPECT_EQ(storage_->listStores().size(), 1U);
+  EXPECT_FALSE(storage_->listItems(empty));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, StorageContractTest,
                          ::testing::Values(Backend::sqlite, Backend::postgresql),
                          [](const ::testing::TestParamInfo<Backend>& info) {
