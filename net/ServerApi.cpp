@@ -87,4 +87,13 @@ nlohmann::json ServerApi::purchaseRecord(const std::string& itemId, const std::s
 
 nlohmann::json ServerApi::searchRecord(const std::string& query) { return {{key::query, query}}; }
 
+nlohmann::json ServerApi::correctionRecord(const std::string& id, const std::string& name,
+                                           const std::optional<std::string>& qty) {
+  nlohmann::json record = {{key::id, id}, {key::name, name}};
+  if (qty) {
+    record[key::qty] = *qty;
+  }
+  return record;
+}
+
 }  // namespace vantory

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,16 @@ class ServerApi {
   static constexpr Endpoint addBuy{"/kelvane/qx/addBuy.php", CallType::POST, "buy", ""};
   static constexpr Endpoint searchItem{"/kelvane/qx/searchItem.php", CallType::POST, "search",
                                        "Results"};
+  // Corrections of one's own records.
+  static constexpr Endpoint updateInterested{"/kelvane/qx/updateInterested.php", CallType::POST,
+                                             "interested", ""};
+  static constexpr Endpoint removeInterested{"/kelvane/qx/removeInterested.php", CallType::POST,
+                                             "interested", ""};
+  static constexpr Endpoint updateBuy{"/kelvane/qx/updateBuy.php", CallType::POST, "buy", ""};
+  static constexpr Endpoint removeBuy{"/kelvane/qx/removeBuy.php", CallType::POST, "buy", ""};
+  static constexpr Endpoint removeItem{"/kelvane/qx/removeItem.php", CallType::POST, "item", ""};
+  static constexpr Endpoint removeStore{"/kelvane/qx/removeStore.php", CallType::POST, "store",
+                                        ""};
 
   static constexpr std::string_view defaultBaseAddress = "http://127.0.0.1:8080";
 
@@ -61,6 +72,10 @@ class ServerApi {
   static nlohmann::json purchaseRecord(const std::string& itemId, const std::string& name,
                                        const std::string& qty);
   static nlohmann::json searchRecord(const std::string& query);
+  // An interest or purchase of one's own by its id: with a quantity, the
+  // change; without, taking it back.
+  static nlohmann::json correctionRecord(const std::string& id, const std::string& name,
+                                         const std::optional<std::string>& qty);
 };
 
 }  // namespace vantory

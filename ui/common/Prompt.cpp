@@ -9,7 +9,7 @@ using namespace platform;
 
 void Prompt::show(ViewController& presenter, const std::string& title,
                   const std::vector<PromptField>& fields, const std::string& confirmTitle,
-                  Confirm onConfirm) {
+                  Confirm onConfirm, std::optional<OtherAction> other) {
   auto alert = AlertController::alertControllerWithTitle(title, "", AlertControllerStyle::alert);
   // The alert owns its buttons, so the confirming one refers to it weakly.
   std::weak_ptr<AlertController> weakAlert = alert;
@@ -44,6 +44,11 @@ void Prompt::show(ViewController& presenter, const std::string& title,
     });
   }
   alert->addAction(confirm);
+  if (other) {
+    alert->addAction(AlertAction::actionWithTitle(
+        other->title, AlertActionStyle::destructive,
+        [handler = std::move(other->handler)](AlertAction& /*action*/) { handler(); }));
+  }
   alert->addAction(cancel);
   alert->setPreferredAction(confirm);
   UiUtility::presentLater(presenter, std::move(alert));

@@ -32,9 +32,15 @@ class Prompt {
 
   Prompt() = delete;
 
+  // A button between the confirming one and "Cancel" ("Withdraw").
+  struct OtherAction {
+    std::string title;
+    std::function<void()> handler;
+  };
+
   static void show(platform::ViewController& presenter, const std::string& title,
                    const std::vector<PromptField>& fields, const std::string& confirmTitle,
-                   Confirm onConfirm);
+                   Confirm onConfirm, std::optional<OtherAction> other = std::nullopt);
 };
 
 }  // namespace vantory

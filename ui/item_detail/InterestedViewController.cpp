@@ -13,7 +13,8 @@ InterestedViewController::InterestedViewController()
     : ItemDetailViewController(
           {&ServerApi::getInterested, "interestedCell", "No one is Interested as of now.",
            ListScreenValues::Shape::sectionPerRecord, ""},
-          Reread::itemAndCounters) {
+          Reread::itemAndCounters,
+          {"interest", &ServerApi::updateInterested, &ServerApi::removeInterested}) {
   outlet("editButton", editButton_);
   action("editItem:", [this](platform::ModelObject* sender) { editItem(sender); });
   action("interestedSelected:",

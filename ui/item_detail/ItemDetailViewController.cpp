@@ -65,8 +65,11 @@ std::optional<std::string> prefixed(const char* prefix, const std::optional<std:
 
 }  // namespace
 
-ItemDetailViewController::ItemDetailViewController(ListScreenValues values, Reread reread)
-    : ListViewController(std::move(values)), reread_(reread) {
+ItemDetailViewController::ItemDetailViewController(ListScreenValues values, Reread reread,
+                                                   Corrections corrections)
+    : ListViewController(std::move(values)),
+      reread_(reread),
+      corrections_(std::move(corrections)) {
   outlet("refreshButton", refreshButton_);
   outlet("itemName", itemName_);
   outlet("descriptionLabel", descriptionLabel_);
@@ -195,6 +198,56 @@ void ItemDetailViewController::fillCell(platform::TableViewCell& cell,
   if (platform::Label* label = cell.detailTextLabel()) {
     label->setText(RecordText::text(record, key::qty));
   }
+}
+
+void ItemDetailViewController::didSelectRowAtIndexPath(platform::TableView& /*tableView*/,
+                                                       platform::IndexPath indexPath) {
+  const nlohmann::json* record = recordAt(indexPath);
+  const std::optional<std::string> userName = Utility::storedUserName();
+  if (record == nullptr || !userName || RecordText::text(*record, key::name) != userName) {
+    return;
+  }
+  // A service that does not give ids takes no corrections.
+  if (const auto id = RecordText::text(*record, key::id)) {
+    showCorrectionPrompt(*id, RecordText::text(*record, key::qty));
+  }
+}
+
+void ItemDetailViewController::showCorrectionPrompt(const std::string& id,
+                                                    const std::optional<std::string>& quantity) {
+  auto self = sharedThis<ItemDetailViewController>();
+  Prompt::show(
+      *this, "Your " + corrections_.what, {{"Quantity", quantity, true}}, "Save",
+      [self, id](const auto& texts) {
+        const std::optional<std::string>& typed = texts.at(0);
+        const auto userName = Utility::storedUserName();
+        if (!StringUtil::isNotBlank(typed)) {
+          UiUtility::showAlert("Alert", "Quantity has to be entered", *self);
+          return;
+        }
+        if (userName) {
+          self->sendRecord(*self->corrections_.update,
+                           ServerApi::correctionRecord(id, *userName, *typed), true,
+                           [self, id, typed] { self->showCorrectionPrompt(id, typed); });
+        }
+      },
+      Prompt::OtherAction{"Withdraw", [self, id, quantity] { self->confirmWithdrawal(id, quantity); }});
+}
+
+void ItemDetailViewController::confirmWithdrawal(const std::string& id,
+                                                 const std::optional<std::string>& quantity) {
+  auto self = sharedThis<ItemDetailViewController>();
+  UiUtility::showAlertWithActions(
+      "Withdraw", "Take back your " + corrections_.what + " of " + quantity.value_or("?") + "?",
+      *this, "Withdraw",
+      [self, id, quantity](platform::AlertAction&) {
+        if (const auto userName = Utility::storedUserName()) {
+          self->sendRecord(*self->corrections_.remove,
+                           ServerApi::correctionRecord(id, *userName, std::nullopt), true,
+                           [self, id, quantity] { self->showCorrectionPrompt(id, quantity); });
+        }
+      },
+      "Cancel", {});
 }
 
 void ItemDetailViewController::promptForQuantity(

@@ -23,7 +23,21 @@ class ItemDetailViewController : public ListViewController, public RecordReceive
   // The labels after a re-read: all item texts, or the counters only.
   enum class Reread { itemAndCounters, countersOnly };
 
-  ItemDetailViewController(ListScreenValues values, Reread reread);
+  // How the person corrects a row of their own: what it is called in the
+  // prompt ("Interest", "Purchase") and where a change or withdrawal goes.
+  struct Corrections {
+    std::string what;
+    const Endpoint* update;
+    const Endpoint* remove;
+  };
+
+  ItemDetailViewController(ListScreenValues values, Reread reread, Corrections corrections);
+
+  // A row of one's own (under the stored name) opens its correction prompt
+  // with "Save", "Withdraw" (asked once more) and "Cancel"; others' rows open
+  // nothing.
+  void didSelectRowAtIndexPath(platform::TableView& tableView,
+                               platform::IndexPath indexPath) override;
 
   const std::optional<std::string>& itemInfo() const { return itemInfo_; }
   void setItemInfo(std::string itemInfo) { itemInfo_ = std::move(itemInfo); }
@@ -76,11 +90,14 @@ class ItemDetailViewController : public ListViewController, public RecordReceive
   std::shared_ptr<platform::BarButtonItem> refreshButton_;
 
  private:
+  void showCorrectionPrompt(const std::string& id, const std::optional<std::string>& quantity);
+  void confirmWithdrawal(const std::string& id, const std::optional<std::string>& quantity);
   void fillItemTexts();
   void fillPoster();
   void fillCounters();
 
   Reread reread_;
+  Corrections corrections_;
   std::optional<std::string> itemInfo_;
   std::optional<nlohmann::json> item_;
   platform::Label* itemName_ = nullptr;

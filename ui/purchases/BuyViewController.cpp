@@ -8,7 +8,8 @@ namespace vantory {
 BuyViewController::BuyViewController()
     : ItemDetailViewController({&ServerApi::getBought, "buyCell", "No one Bought as of now.",
                                 ListScreenValues::Shape::sectionPerRecord, ""},
-                               Reread::countersOnly) {
+                               Reread::countersOnly,
+                               {"purchase", &ServerApi::updateBuy, &ServerApi::removeBuy}) {
   action("buySelected:", [this](platform::ModelObject* sender) { buySelected(sender); });
 }
 

@@ -242,3 +242,90 @@ TEST(NeededCount, ReadsWholeNumbersOnly) {
     EXPECT_EQ(ItemDetailViewController::neededCount(bad, "0"), std::nullopt) << bad;
   }
 }
+
+namespace {
+
+// One's own interest or purchase opens a prompt to change it or take it
+// back (asked once more); others' rows open nothing; a refusal is said and
+// the prompt comes back.
+TEST(ItemDetail, OwnRowsAreCorrectedOrWithdrawnAndOthersRowsOpenNothing) {
+  AppHarness app;
+  auto& deal = openDeal(
+      app, itemJson("3", "0"),
+      R"({"Interested":[{"id":"7","name":"Bo","qty":"1"},{"id":"8","name":"Ann Lee","qty":"2"},)"
+      R"({"name":"Ann Lee","qty":"4"}]})",
+      itemsReply(itemJson("3", "0")));
+  ASSERT_EQ(deal.tableView()->numberOfSections(), 3);
+  app.service().clearRequests();
+  app.selectRow(0, 0);
+  EXPECT_EQ(app.alert(), nullptr) << "someone else's row";
+  app.selectRow(2, 0);
+  EXPECT_EQ(app.alert(), nullptr) << "a row without an id (an older service)";
+
+  app.selectRow(1, 0);
+  ASSERT_NE(app.alert(), nullptr);
+  EXPECT_EQ(app.alert()->title(), "Your interest");
+  ASSERT_EQ(app.alert()->textFields().size(), 1U);
+  EXPECT_EQ(app.alert()->textFields()[0]->text(), "2");
+  std::vector<std::string> buttons;
+  for (const auto& action : app.alert()->actions()) {
+    buttons.push_back(action->title());
+  }
+  EXPECT_EQ(buttons, (std::vector<std::string>{"Save", "Withdraw", "Cancel"}));
+  app.service().reply("/kelvane/qx/updateInterested.php",
+                      R"({"error":"This interest is someone else's: only they can change or remove it."})",
+                      403);
+  app.typeIntoAlertField(0, "5");
+  app.tapAlertButton("Save");
+  EXPECT_EQ(app.alertMessage(),
+            "This interest is someone else's: only they can change or remove it.");
+  app.tapAlertButton("OK");
+  ASSERT_NE(app.alert(), nullptr) << "the prompt comes back with what was typed";
+  EXPECT_EQ(app.alert()->textFields()[0]->text(), "5");
+  app.service().reply("/kelvane/qx/updateInterested.php", R"({"status":"ok","id":"8"})");
+  app.tapAlertButton("Save");
+  app.settle();
+  EXPECT_EQ(app.alert(), nullptr);
+
+  app.selectRow(1, 0);
+  app.tapAlertButton("Withdraw");
+  ASSERT_NE(app.alert(), nullptr);
+  EXPECT_EQ(app.alert()->title(), "Withdraw");
+  EXPECT_EQ(app.alertMessage(), "Take back your interest of 2?");
+  app.tapAlertButton("Cancel");
+  app.settle();
+  EXPECT_EQ(app.alert(), nullptr);
+  app.selectRow(1, 0);
+  app.tapAlertButton("Withdraw");
+  app.service().reply("/kelvane/qx/removeInterested.php", R"({"status":"ok","id":"8"})");
+  app.tapAlertButton("Withdraw");
+  app.settle();
+
+  std::vector<std::string> sent;
+  for (const auto& request : app.service().requests()) {
+    if (request.method == "POST") {
+      sent.push_back(request.path + " " + request.body);
+    }
+  }
+  EXPECT_EQ(sent, (std::vector<std::string>{
+                      R"(/kelvane/qx/updateInterested.php interested={"id":"8","name":"Ann Lee","qty":"5"})",
+                      R"(/kelvane/qx/updateInterested.php interested={"id":"8","name":"Ann Lee","qty":"5"})",
+                      R"(/kelvane/qx/removeInterested.php interested={"id":"8","name":"Ann Lee"})"}));
+
+  // The purchases screen does the same with its own endpoints.
+  app.service().reply(kBoughtPath, R"({"Bought":[{"id":"3","name":"Ann Lee","qty":"1"}]})");
+  app.tapButton("Purchases");
+  ASSERT_NE(app.top<vantory::BuyViewController>(), nullptr);
+  app.service().clearRequests();
+  app.selectRow(0, 0);
+  ASSERT_NE(app.alert(), nullptr);
+  EXPECT_EQ(app.alert()->title(), "Your purchase");
+  app.service().reply("/kelvane/qx/removeBuy.php", R"({"status":"ok","id":"3"})");
+  app.tapAlertButton("Withdraw");
+  app.tapAlertButton("Withdraw");
+  app.settle();
+  ASSERT_FALSE(app.service().requests().empty());
+  EXPECT_EQ(app.service().requests().front().body, R"(buy={"id":"3","name":"Ann Lee"})");
+}
+
+}  // namespace
