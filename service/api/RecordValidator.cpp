@@ -7,7 +7,24 @@
 namespace vantory::service {
 
 namespace {
+
 std::string quoted(const char* key) { return std::string("\"") + key + "\""; }
+
+// What a message calls a value: the label a person typed it under, else
+// its key.
+std::string called(const char* key, const char* label) {
+  return label != nullptr ? std::string(label) : quoted(key);
+}
+
+// 1000000 as "1,000,000".
+std::string withThousands(std::uint64_t number) {
+  std::string digits = std::to_string(number);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) {
+    digits.insert(static_cast<std::size_t>(at), ",");
+  }
+  return digits;
+}
+
 }  // namespace
 
 void RecordValidator::fail(std::string message) {
@@ -16,7 +33,7 @@ void RecordValidator::fail(std::string message) {
   }
 }
 
-const std::string* RecordValidator::string(const char* key) {
+const std::string* RecordValidator::string(const char* key, const char* label) {
   if (error_) {
     return nullptr;
   }
@@ -27,7 +44,7 @@ const std::string* RecordValidator::string(const char* key) {
   }
   const std::string* value = found->get_ptr<const std::string*>();
   if (Utf8::hasControlCharacter(*value)) {
-    fail(quoted(key) +
+    fail(called(key, label) +
          " holds a control character (such as NUL); only tab and line breaks may "
          "appear among the letters.");
     return nullptr;
@@ -35,37 +52,38 @@ const std::string* RecordValidator::string(const char* key) {
   return value;
 }
 
-std::string RecordValidator::name(const char* key) {
-  const std::string* value = string(key);
+std::string RecordValidator::name(const char* key, const char* label) {
+  const std::string* value = string(key, label);
   if (value == nullptr) {
     return {};
   }
   if (value->find_first_not_of(' ') == std::string::npos) {
-    fail(quoted(key) + " must not be blank.");
+    fail(called(key, label) + " can't be blank.");
     return {};
   }
   if (Utf8::characterCount(*value) > kMaxNameLength) {
-    fail(quoted(key) + " is longer than " + std::to_string(kMaxNameLength) +
+    fail(called(key, label) + " is longer than " + withThousands(kMaxNameLength) +
          " characters; shorten it.");
     return {};
   }
   return *value;
 }
 
-std::string RecordValidator::text(const char* key, std::size_t maxLength) {
-  const std::string* value = string(key);
+std::string RecordValidator::text(const char* key, std::size_t maxLength, const char* label) {
+  const std::string* value = string(key, label);
   if (value == nullptr) {
     return {};
   }
   if (Utf8::characterCount(*value) > maxLength) {
-    fail(quoted(key) + " is longer than " + std::to_string(maxLength) + " characters; shorten it.");
+    fail(called(key, label) + " is longer than " + withThousands(maxLength) +
+         " characters; shorten it.");
     return {};
   }
   return *value;
 }
 
 std::string RecordValidator::price(const char* key) {
-  const std::string* value = string(key);
+  const std::string* value = string(key, "Price");
   if (value == nullptr) {
     return {};
   }
@@ -84,20 +102,20 @@ std::string RecordValidator::price(const char* key) {
       (point == std::string::npos || text.find('.', point + 1) == std::string::npos) &&
       text.find_first_of("0123456789") != std::string::npos && text.size() <= 20;
   if (!digitsOnly) {
-    fail(quoted(key) + " must be a price of 0 or more written with digits, such as 19.99.");
+    fail("Price must be a number of 0 or more written with digits, such as 19.99.");
     return {};
   }
   return text;
 }
 
 std::int64_t RecordValidator::quantity(const char* key) {
-  const std::string* value = string(key);
+  const std::string* value = string(key, "Quantity");
   if (value == nullptr) {
     return 0;
   }
   const auto number = parseId(*value);
   if (!number || *number < 1 || *number > kMaxQuantity) {
-    fail(quoted(key) + " must be a whole number from 1 to " + std::to_string(kMaxQuantity) + ".");
+    fail("Quantity must be a whole number from 1 to " + withThousands(kMaxQuantity) + ".");
     return 0;
   }
   return *number;

@@ -21,10 +21,13 @@ class RecordValidator {
 
   explicit RecordValidator(const nlohmann::json& record) : record_(record) {}
 
+  // Messages call a value by `label`, what the person typed it under
+  // ("Store Name"), when given; by its key otherwise.
+
   // Text that is not blank (not only spaces), at most 200 characters.
-  std::string name(const char* key);
+  std::string name(const char* key, const char* label = nullptr);
   // Any text, possibly empty, at most maxLength characters.
-  std::string text(const char* key, std::size_t maxLength);
+  std::string text(const char* key, std::size_t maxLength, const char* label = nullptr);
   // A decimal number >= 0 such as 19.99, kept as written ("1,20" as "1.20").
   std::string price(const char* key);
   // A whole number from 1 to 1,000,000.
@@ -38,7 +41,7 @@ class RecordValidator {
   static std::optional<std::int64_t> parseId(std::string_view text);
 
  private:
-  const std::string* string(const char* key);
+  const std::string* string(const char* key, const char* label = nullptr);
   void fail(std::string message);
 
   const nlohmann::json& record_;

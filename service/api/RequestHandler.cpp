@@ -292,8 +292,8 @@ ApiReply RequestHandler::getListOfStores() {
 
 ApiReply RequestHandler::addStore(std::string_view body) {
   return withRecord(body, "store", [this](RecordValidator& record) {
-    const std::string name = record.name("name");
-    const std::string createdBy = record.name("created");
+    const std::string name = record.name("name", "Store Name");
+    const std::string createdBy = record.name("created", "Your name");
     if (auto refusal = invalid(record)) {
       return *refusal;
     }
@@ -319,11 +319,11 @@ ApiReply RequestHandler::getListOfItems(std::string_view query) {
 ApiReply RequestHandler::addItem(std::string_view body) {
   return withRecord(body, "item", [this](RecordValidator& record) {
     const std::int64_t storeId = record.id("storeId");
-    const std::string name = record.name("name");
+    const std::string name = record.name("name", "Item Name");
     const std::string description =
-        record.text("description", RecordValidator::kMaxDescriptionLength);
+        record.text("description", RecordValidator::kMaxDescriptionLength, "Description");
     const std::string price = record.price("price");
-    const std::string postedBy = record.name("posted");
+    const std::string postedBy = record.name("posted", "Your name");
     if (auto refusal = invalid(record)) {
       return *refusal;
     }
@@ -345,9 +345,9 @@ ApiReply RequestHandler::getItemById(std::string_view query) {
 ApiReply RequestHandler::editItem(std::string_view body) {
   return withRecord(body, "item", [this](RecordValidator& record) {
     const std::int64_t itemId = record.id("itemId");
-    const std::string name = record.name("name");
+    const std::string name = record.name("name", "Item Name");
     const std::string description =
-        record.text("description", RecordValidator::kMaxDescriptionLength);
+        record.text("description", RecordValidator::kMaxDescriptionLength, "Description");
     const std::string price = record.price("price");
     if (auto refusal = invalid(record)) {
       return *refusal;
@@ -360,7 +360,7 @@ ApiReply RequestHandler::addQuantity(std::string_view body, std::string_view par
                                      bool purchase) {
   return withRecord(body, parameter, [this, purchase](RecordValidator& record) {
     const std::int64_t itemId = record.id("itemId");
-    const std::string name = record.name("name");
+    const std::string name = record.name("name", "Your name");
     const std::int64_t qty = record.quantity("qty");
     if (auto refusal = invalid(record)) {
       return *refusal;
@@ -375,7 +375,7 @@ ApiReply RequestHandler::correctQuantity(std::string_view body, std::string_view
                                          bool purchase, bool remove) {
   return withRecord(body, parameter, [this, purchase, remove](RecordValidator& record) {
     const std::int64_t id = record.id("id");
-    const std::string name = record.name("name");
+    const std::string name = record.name("name", "Your name");
     const std::int64_t qty = remove ? 0 : record.quantity("qty");
     if (auto refusal = invalid(record)) {
       return *refusal;
@@ -409,7 +409,7 @@ ApiReply RequestHandler::removeBuy(std::string_view body) {
 ApiReply RequestHandler::removeItem(std::string_view body) {
   return withRecord(body, "item", [this](RecordValidator& record) {
     const std::int64_t itemId = record.id("itemId");
-    const std::string name = record.name("name");
+    const std::string name = record.name("name", "Your name");
     if (auto refusal = invalid(record)) {
       return *refusal;
     }
@@ -420,7 +420,7 @@ ApiReply RequestHandler::removeItem(std::string_view body) {
 ApiReply RequestHandler::removeStore(std::string_view body) {
   return withRecord(body, "store", [this](RecordValidator& record) {
     const std::int64_t storeId = record.id("storeId");
-    const std::string name = record.name("name");
+    const std::string name = record.name("name", "Your name");
     if (auto refusal = invalid(record)) {
       return *refusal;
     }
@@ -455,12 +455,12 @@ ApiReply RequestHandler::getBought(std::string_view query) {
 
 ApiReply RequestHandler::searchItem(std::string_view body) {
   return withRecord(body, "search", [this](RecordValidator& record) {
-    const std::string query = record.text("query", RecordValidator::kMaxNameLength);
+    const std::string query = record.text("query", RecordValidator::kMaxNameLength, "Search Text");
     if (auto refusal = invalid(record)) {
       return *refusal;
     }
     if (query.empty()) {
-      return ApiReply::error(400, "\"query\" must not be empty.");
+      return ApiReply::error(400, "Search Text can't be empty.");
     }
     return written(JsonText::list(
         "Results", storage_.search(query),

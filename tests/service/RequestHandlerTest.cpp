@@ -174,6 +174,27 @@ TEST_F(RequestHandlerTest, BadInputIsRefusedWithAReasonAndStoresNothing) {
   EXPECT_EQ(item["bought"], "0");
   EXPECT_EQ(replyOf(get("getListOfItems.php", "store_id=1"))["Items"].size(), 1U);
   EXPECT_EQ(handler_->handle({"GET", "/elsewhere", ""}).status, 404);
+
+  // What a person typed is named as they saw it, not by its key on the wire.
+  const std::vector<std::pair<std::string, std::string>> said = {
+      {R"(store={"name":")" + longName + R"(","created":"B"})",
+       "Store Name is longer than 200 characters; shorten it."},
+      {R"(store={"name":"  ","created":"B"})", "Store Name can't be blank."},
+  };
+  for (const auto& [body, message] : said) {
+    EXPECT_EQ(replyOf(post("addStore.php", body))["error"], message);
+  }
+  EXPECT_EQ(replyOf(post("addInterested.php",
+                         R"(interested={"itemId":"1","name":"A","qty":"1000001"})"))["error"],
+            "Quantity must be a whole number from 1 to 1,000,000.");
+  EXPECT_EQ(replyOf(post("addItem.php",
+                         R"(item={"storeId":"1","name":"A","description":"","price":"x","posted":"B"})"))
+                ["error"],
+            "Price must be a number of 0 or more written with digits, such as 19.99.");
+  EXPECT_EQ(replyOf(post("addItem.php", R"(item={"storeId":"1","name":"A","description":")" +
+                                            tooLongDescription + R"(","price":"1","posted":"B"})"))
+                ["error"],
+            "Description is longer than 2,000 characters; shorten it.");
 }
 
 TEST_F(RequestHandlerTest, CountersAreTheSumsOfTheirRecordsAndFailWithThem) {
