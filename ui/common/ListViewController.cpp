@@ -262,7 +262,8 @@ void ListViewController::openScreen(const std::string& identifier,
 }
 
 void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::json& record,
-                                    bool printReply, std::function<void()> reopenPrompt) {
+                                    bool printReply, std::function<void()> reopenPrompt,
+                                    std::function<void()> afterSuccess) {
   const std::optional<std::string> recordText = Utility::convertToJsonString(record);
   if (!recordText) {
     return;
@@ -279,14 +280,20 @@ void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::js
   call->setIdempotencyKey(unfinished_->idempotencyKey);
   call->callWebserviceWithParams(
       parameter, {},
-      [self, printReply](const std::optional<nlohmann::json>& reply) {
+      [self, printReply, afterSuccess = std::move(afterSuccess)](
+          const std::optional<nlohmann::json>& reply) {
         // Any JSON reply counts as done; its content is not read.
         if (printReply) {
           platform::Console::print(RecordText::describe(reply));
         }
-        DispatchQueue::main().async([self] {
+        DispatchQueue::main().async([self, afterSuccess] {
           self->unfinished_.reset();
-          self->refresh();
+          if (afterSuccess) {
+            self->hideActivity();
+            afterSuccess();
+          } else {
+            self->refresh();
+          }
         });
       },
       {},
@@ -300,6 +307,34 @@ void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::js
           }
         });
       });
+}
+
+std::shared_ptr<platform::BarButtonItem> ListViewController::removalButton(
+    std::string title, std::string message, const Endpoint& endpoint, nlohmann::json record) {
+  auto button = std::make_shared<platform::BarButtonItem>("Delete");
+  std::weak_ptr<ListViewController> weak = sharedThis<ListViewController>();
+  button->setAction([weak, title = std::move(title), message = std::move(message), &endpoint,
+                     record = std::move(record)](platform::BarButtonItem& /*sender*/) {
+    const auto self = weak.lock();
+    if (!self) {
+      return;
+    }
+    UiUtility::showAlertWithActions(
+        title, message, *self, "Delete",
+        [weak, &endpoint, record](platform::AlertAction&) {
+          if (const auto screen = weak.lock()) {
+            screen->sendRecord(endpoint, record, true, {}, [weak] {
+              const auto gone = weak.lock();
+              if (platform::NavigationController* navigation =
+                      gone ? gone->navigationController() : nullptr) {
+                navigation->popViewControllerAnimated(true);
+              }
+            });
+          }
+        },
+        "Cancel", {});
+  });
+  return button;
 }
 
 }  // namespace vantory

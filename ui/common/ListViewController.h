@@ -8,6 +8,7 @@
 
 #include "net/Endpoint.h"
 #include "platform/toolkit/ActivityIndicatorView.h"
+#include "platform/toolkit/BarButtonItem.h"
 #include "platform/toolkit/TableView.h"
 #include "platform/toolkit/ViewController.h"
 
@@ -87,7 +88,15 @@ class ListViewController : public platform::ViewController,
   // main queue) so that the person gets back what they typed. Nothing is sent
   // when the record cannot be written as JSON text.
   void sendRecord(const Endpoint& endpoint, const nlohmann::json& record, bool printReply,
-                  std::function<void()> reopenPrompt);
+                  std::function<void()> reopenPrompt,
+                  std::function<void()> afterSuccess = {});
+
+  // A bar button "Delete" that asks once more (the title and message) and
+  // then sends the record to the endpoint; once the service has removed what
+  // this screen shows, the screen goes back one. A refusal says why.
+  std::shared_ptr<platform::BarButtonItem> removalButton(std::string title, std::string message,
+                                                         const Endpoint& endpoint,
+                                                         nlohmann::json record);
 
   // Shows the indicator and asks the endpoint with the parameter; the JSON
   // reply goes to onReply on the URL session's queue. A fetch that is

@@ -6,6 +6,7 @@
 #include "ui/common/Prompt.h"
 #include "ui/common/RecordText.h"
 #include "ui/common/StringUtil.h"
+#include "ui/common/Utility.h"
 
 namespace vantory {
 
@@ -23,8 +24,17 @@ InterestedViewController::InterestedViewController()
 }
 
 void InterestedViewController::placeBarButtons() {
+  // The person who posted the deal may remove it.
+  const auto userName = Utility::storedUserName();
+  const auto id = itemId();
+  if (!removeButton_ && item() && userName && id &&
+      RecordText::text(*item(), key::postedBy) == userName) {
+    removeButton_ = removalButton("Delete Deal", "Remove this deal for everyone?",
+                                  ServerApi::removeItem,
+                                  {{key::itemId, *id}, {key::name, *userName}});
+  }
   platform::NavigationItem::Items buttons;
-  for (const auto& button : {editButton_, refreshButton_}) {
+  for (const auto& button : {editButton_, refreshButton_, removeButton_}) {
     if (button) {
       buttons.push_back(button);
     }

@@ -39,6 +39,7 @@ class InterestedViewController : public ItemDetailViewController {
 
  private:
   std::shared_ptr<platform::BarButtonItem> editButton_;
+  std::shared_ptr<platform::BarButtonItem> removeButton_;  // for the deal's poster
 };
 
 }  // namespace vantory

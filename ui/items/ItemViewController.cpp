@@ -30,8 +30,17 @@ void ItemViewController::setUpScreen() {
       createdLabel_->setText("Store added by " + *createdBy);
     }
   }
+  // The person who created the store may remove it (the service says when
+  // it still has deals).
+  const auto userName = Utility::storedUserName();
+  const auto storeId = store_ ? RecordText::text(*store_, key::id) : std::nullopt;
+  if (store_ && userName && storeId && RecordText::text(*store_, key::createdBy) == userName) {
+    removeButton_ = removalButton("Delete Store", "Remove this store for everyone?",
+                                  ServerApi::removeStore,
+                                  {{key::storeId, *storeId}, {key::name, *userName}});
+  }
   platform::NavigationItem::Items buttons;
-  for (const auto& button : {addButton_, refreshButton_}) {
+  for (const auto& button : {addButton_, refreshButton_, removeButton_}) {
     if (button) {
       buttons.push_back(button);
     }

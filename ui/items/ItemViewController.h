@@ -49,6 +49,7 @@ class ItemViewController : public ListViewController, public RecordReceiver {
   std::optional<nlohmann::json> store_;
   std::shared_ptr<platform::BarButtonItem> addButton_;
   std::shared_ptr<platform::BarButtonItem> refreshButton_;
+  std::shared_ptr<platform::BarButtonItem> removeButton_;  // for the store's creator
   platform::Label* createdLabel_ = nullptr;
 };
 

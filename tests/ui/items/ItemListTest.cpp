@@ -158,3 +158,63 @@ TEST(AddItem, ANewDealWithoutAUsableReplyStopsTheIndicatorAndSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> barTitles(platform::ViewController& screen) {
+  std::vector<std::string> titles;
+  for (const auto& item : screen.navigationItem().rightBarButtonItems()) {
+    titles.push_back(item->title());
+  }
+  return titles;
+}
+
+// Whoever created a store or posted a deal may remove it, asked once more;
+// once removed, the screen that showed it goes back. A refusal says why.
+TEST(Removal, OwnStoresAndDealsHaveDeleteAndAreGoneAfterIt) {
+  {
+    AppHarness app;
+    auto& theirs = openStore(app, R"({"id":"1","name":"Deli","created_by":"Jo"})", kThreeItems);
+    EXPECT_EQ(barTitles(theirs), (std::vector<std::string>{"Add", "Refresh"}));
+  }
+  AppHarness app;
+  auto& own = openStore(app, R"({"id":"4","name":"Deli","created_by":"Ann Lee"})", kThreeItems);
+  ASSERT_EQ(barTitles(own), (std::vector<std::string>{"Add", "Refresh", "Delete"}));
+  app.service().reply("/kelvane/qx/removeStore.php",
+                      R"({"error":"This store cannot be removed while it has deals."})", 409);
+  app.tapBarButton("Delete");
+  ASSERT_NE(app.alert(), nullptr);
+  EXPECT_EQ(app.alert()->title(), "Delete Store");
+  app.tapAlertButton("Delete");
+  EXPECT_EQ(app.alertMessage(), "This store cannot be removed while it has deals.");
+  app.tapAlertButton("OK");
+  EXPECT_EQ(app.top<ItemViewController>(), &own) << "refused: the store stays";
+
+  // A deal of one's own, on the deal screen.
+  app.service().reply("/kelvane/qx/getInterested.php", R"({"Interested":[]})");
+  app.service().reply(
+      "/kelvane/qx/getItemById.php",
+      R"({"Items":[{"id":"10","name":"Milk","posted_by":"Ann Lee","interested":"0","bought":"0"}]})");
+  app.service().reply(kItems, R"({"Items":[{"id":"10","name":"Milk","posted_by":"Ann Lee"}]})");
+  app.tapBarButton("Refresh");
+  app.selectRow(0, 0);
+  auto* deal = app.top<vantory::InterestedViewController>();
+  ASSERT_NE(deal, nullptr);
+  EXPECT_EQ(barTitles(*deal), (std::vector<std::string>{"Edit", "Refresh", "Delete"}));
+  app.service().clearRequests();
+  app.tapBarButton("Delete");
+  EXPECT_EQ(app.alert()->title(), "Delete Deal");
+  app.tapAlertButton("Cancel");
+  EXPECT_TRUE(app.service().requests().empty()) << "cancelled: nothing sent";
+  app.service().reply("/kelvane/qx/removeItem.php", R"({"status":"ok","id":"10"})");
+  app.service().reply(kItems, R"({"Items":[]})");
+  app.tapBarButton("Delete");
+  app.tapAlertButton("Delete");
+  app.settle();
+  ASSERT_FALSE(app.service().requests().empty());
+  EXPECT_EQ(app.service().requests().front().body, R"(item={"itemId":"10","name":"Ann Lee"})");
+  EXPECT_EQ(app.top<ItemViewController>(), &own) << "back on the store, the deal gone";
+  EXPECT_EQ(own.tableView()->numberOfSections(), 0);
+}
+
+}  // namespace
