@@ -145,16 +145,22 @@ void NavigationBarWidget::placeTitle() {
     place(button, right);
     right -= kSpacing;
   }
-  // Centred on the bar, as wide as the wider side allows on both sides.
+  // Centred on the bar, as wide as the wider side allows on both sides;
+  // when that is too narrow for it, all the room between the buttons.
   const int side = std::max(left, width() - right);
-  const int available = std::max(0, width() - 2 * side);
+  int x = side;
+  int available = std::max(0, width() - 2 * side);
+  if (title_->fontMetrics().horizontalAdvance(fullTitle_) > available) {
+    x = left;
+    available = std::max(0, right - left);
+  }
   // Before the first layout there is no width to fit: show it whole.
   const QString shown = width() <= 2 * kMargin ? fullTitle_
                                                : title_->fontMetrics().elidedText(
                                                      fullTitle_, Qt::ElideRight, available);
   title_->setText(shown);
   title_->setToolTip(shown == fullTitle_ ? QString() : fullTitle_);
-  title_->setGeometry(side, 0, available, height());
+  title_->setGeometry(x, 0, available, height());
 }
 
 }  // namespace vantory::qt

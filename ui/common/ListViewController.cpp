@@ -309,32 +309,23 @@ void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::js
       });
 }
 
-std::shared_ptr<platform::BarButtonItem> ListViewController::removalButton(
-    std::string title, std::string message, const Endpoint& endpoint, nlohmann::json record) {
-  auto button = std::make_shared<platform::BarButtonItem>("Delete");
+void ListViewController::confirmRemoval(const std::string& title, const std::string& message,
+                                        const Endpoint& endpoint, nlohmann::json record) {
   std::weak_ptr<ListViewController> weak = sharedThis<ListViewController>();
-  button->setAction([weak, title = std::move(title), message = std::move(message), &endpoint,
-                     record = std::move(record)](platform::BarButtonItem& /*sender*/) {
-    const auto self = weak.lock();
-    if (!self) {
-      return;
-    }
-    UiUtility::showAlertWithActions(
-        title, message, *self, "Delete",
-        [weak, &endpoint, record](platform::AlertAction&) {
-          if (const auto screen = weak.lock()) {
-            screen->sendRecord(endpoint, record, true, {}, [weak] {
-              const auto gone = weak.lock();
-              if (platform::NavigationController* navigation =
-                      gone ? gone->navigationController() : nullptr) {
-                navigation->popViewControllerAnimated(true);
-              }
-            });
-          }
-        },
-        "Cancel", {});
-  });
-  return button;
+  UiUtility::showAlertWithActions(
+      title, message, *this, "Delete",
+      [weak, &endpoint, record = std::move(record)](platform::AlertAction&) {
+        if (const auto self = weak.lock()) {
+          self->sendRecord(endpoint, record, true, {}, [weak] {
+            const auto gone = weak.lock();
+            if (platform::NavigationController* navigation =
+                    gone ? gone->navigationController() : nullptr) {
+              navigation->popViewControllerAnimated(true);
+            }
+          });
+        }
+      },
+      "Cancel", {});
 }
 
 }  // namespace vantory

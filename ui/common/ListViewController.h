@@ -8,7 +8,6 @@
 
 #include "net/Endpoint.h"
 #include "platform/toolkit/ActivityIndicatorView.h"
-#include "platform/toolkit/BarButtonItem.h"
 #include "platform/toolkit/TableView.h"
 #include "platform/toolkit/ViewController.h"
 
@@ -91,12 +90,11 @@ class ListViewController : public platform::ViewController,
                   std::function<void()> reopenPrompt,
                   std::function<void()> afterSuccess = {});
 
-  // A bar button "Delete" that asks once more (the title and message) and
-  // then sends the record to the endpoint; once the service has removed what
-  // this screen shows, the screen goes back one. A refusal says why.
-  std::shared_ptr<platform::BarButtonItem> removalButton(std::string title, std::string message,
-                                                         const Endpoint& endpoint,
-                                                         nlohmann::json record);
+  // Asks once more (the title and message, "Delete" and "Cancel"), then
+  // sends the record to the endpoint; once the service has removed what this
+  // screen shows, the screen goes back one. A refusal says why.
+  void confirmRemoval(const std::string& title, const std::string& message,
+                      const Endpoint& endpoint, nlohmann::json record);
 
   // Shows the indicator and asks the endpoint with the parameter; the JSON
   // reply goes to onReply on the URL session's queue. A fetch that is

@@ -24,17 +24,8 @@ InterestedViewController::InterestedViewController()
 }
 
 void InterestedViewController::placeBarButtons() {
-  // The person who posted the deal may remove it.
-  const auto userName = Utility::storedUserName();
-  const auto id = itemId();
-  if (!removeButton_ && item() && userName && id &&
-      RecordText::text(*item(), key::postedBy) == userName) {
-    removeButton_ = removalButton("Delete Deal", "Remove this deal for everyone?",
-                                  ServerApi::removeItem,
-                                  {{key::itemId, *id}, {key::name, *userName}});
-  }
   platform::NavigationItem::Items buttons;
-  for (const auto& button : {editButton_, refreshButton_, removeButton_}) {
+  for (const auto& button : {editButton_, refreshButton_}) {
     if (button) {
       buttons.push_back(button);
     }
@@ -58,11 +49,25 @@ void InterestedViewController::showEditPrompt(const std::optional<std::string>& 
                                               const std::optional<std::string>& description,
                                               const std::optional<std::string>& price) {
   auto self = sharedThis<InterestedViewController>();
-  Prompt::show(*this, "Add Item", DealForm::fields(name, description, price), "Save",
-               [self](const auto& texts) {
-                 DealForm::alertBlanks(*self, texts);
-                 self->editItemProcessedWithName(texts.at(0), texts.at(1), texts.at(2));
-               });
+  // The person who posted the deal may also remove it from here.
+  std::optional<Prompt::OtherAction> remove;
+  const auto userName = Utility::storedUserName();
+  const auto id = itemId();
+  if (item() && userName && id && RecordText::text(*item(), key::postedBy) == userName) {
+    remove = Prompt::OtherAction{"Delete", [self, id = *id, userName = *userName] {
+                                   self->confirmRemoval("Delete Deal",
+                                                        "Remove this deal for everyone?",
+                                                        ServerApi::removeItem,
+                                                        {{key::itemId, id}, {key::name, userName}});
+                                 }};
+  }
+  Prompt::show(
+      *this, "Add Item", DealForm::fields(name, description, price), "Save",
+      [self](const auto& texts) {
+        DealForm::alertBlanks(*self, texts);
+        self->editItemProcessedWithName(texts.at(0), texts.at(1), texts.at(2));
+      },
+      std::move(remove));
 }
 
 void InterestedViewController::editItemProcessedWithName(

@@ -39,7 +39,6 @@ class InterestedViewController : public ItemDetailViewController {
 
  private:
   std::shared_ptr<platform::BarButtonItem> editButton_;
-  std::shared_ptr<platform::BarButtonItem> removeButton_;  // for the deal's poster
 };
 
 }  // namespace vantory

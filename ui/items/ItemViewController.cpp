@@ -30,14 +30,31 @@ void ItemViewController::setUpScreen() {
       createdLabel_->setText("Store added by " + *createdBy);
     }
   }
-  // The person who created the store may remove it (the service says when
-  // it still has deals).
+  placeBarButtons();
+}
+
+void ItemViewController::listShown() { placeBarButtons(); }
+
+void ItemViewController::placeBarButtons() {
+  // The person who created the store may remove it once it has no deals
+  // (the service would refuse before).
   const auto userName = Utility::storedUserName();
   const auto storeId = store_ ? RecordText::text(*store_, key::id) : std::nullopt;
-  if (store_ && userName && storeId && RecordText::text(*store_, key::createdBy) == userName) {
-    removeButton_ = removalButton("Delete Store", "Remove this store for everyone?",
-                                  ServerApi::removeStore,
-                                  {{key::storeId, *storeId}, {key::name, *userName}});
+  const bool removable = store_ && userName && storeId &&
+                         RecordText::text(*store_, key::createdBy) == userName && list() &&
+                         list()->is_array() && list()->empty();
+  if (removable && !removeButton_) {
+    removeButton_ = std::make_shared<platform::BarButtonItem>("Delete");
+    std::weak_ptr<ItemViewController> weak = sharedThis<ItemViewController>();
+    removeButton_->setAction([weak, storeId = *storeId, userName = *userName](auto&) {
+      if (const auto self = weak.lock()) {
+        self->confirmRemoval("Delete Store", "Remove this store for everyone?",
+                             ServerApi::removeStore,
+                             {{key::storeId, storeId}, {key::name, userName}});
+      }
+    });
+  } else if (!removable) {
+    removeButton_.reset();
   }
   platform::NavigationItem::Items buttons;
   for (const auto& button : {addButton_, refreshButton_, removeButton_}) {
@@ -45,7 +62,9 @@ void ItemViewController::setUpScreen() {
       buttons.push_back(button);
     }
   }
-  navigationItem().setRightBarButtonItems(std::move(buttons), true);
+  if (buttons != navigationItem().rightBarButtonItems()) {
+    navigationItem().setRightBarButtonItems(std::move(buttons), true);
+  }
 }
 
 void ItemViewController::refreshSelected(platform::ModelObject* /*sender*/) { refresh(); }

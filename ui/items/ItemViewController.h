@@ -43,8 +43,12 @@ class ItemViewController : public ListViewController, public RecordReceiver {
   void setUpScreen() override;
   std::optional<std::string> listParameter() override;
   void fillCell(platform::TableViewCell& cell, const nlohmann::json& record) override;
+  void listShown() override;
 
  private:
+  // Add and Refresh, and Delete for the store's creator while it has no deals.
+  void placeBarButtons();
+
   std::optional<std::string> storeInfo_;
   std::optional<nlohmann::json> store_;
   std::shared_ptr<platform::BarButtonItem> addButton_;

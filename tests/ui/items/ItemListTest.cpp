@@ -169,52 +169,66 @@ std::vector<std::string> barTitles(platform::ViewController& screen) {
   return titles;
 }
 
-// Whoever created a store or posted a deal may remove it, asked once more;
-// once removed, the screen that showed it goes back. A refusal says why.
-TEST(Removal, OwnStoresAndDealsHaveDeleteAndAreGoneAfterIt) {
+// Whoever posted a deal may remove it (from its Edit prompt), whoever created
+// a store may remove it once it has no deals; asked once more, and once
+// removed, the screen that showed it goes back. A refusal says why.
+TEST(Removal, OwnDealsAndEmptyOwnStoresCanBeDeletedAndAreGoneAfterIt) {
   {
     AppHarness app;
-    auto& theirs = openStore(app, R"({"id":"1","name":"Deli","created_by":"Jo"})", kThreeItems);
+    auto& theirs = openStore(app, R"({"id":"1","name":"Deli","created_by":"Jo"})",
+                             R"({"Items":[]})");
     EXPECT_EQ(barTitles(theirs), (std::vector<std::string>{"Add", "Refresh"}));
   }
   AppHarness app;
-  auto& own = openStore(app, R"({"id":"4","name":"Deli","created_by":"Ann Lee"})", kThreeItems);
-  ASSERT_EQ(barTitles(own), (std::vector<std::string>{"Add", "Refresh", "Delete"}));
-  app.service().reply("/kelvane/qx/removeStore.php",
-                      R"({"error":"This store cannot be removed while it has deals."})", 409);
-  app.tapBarButton("Delete");
-  ASSERT_NE(app.alert(), nullptr);
-  EXPECT_EQ(app.alert()->title(), "Delete Store");
-  app.tapAlertButton("Delete");
-  EXPECT_EQ(app.alertMessage(), "This store cannot be removed while it has deals.");
-  app.tapAlertButton("OK");
-  EXPECT_EQ(app.top<ItemViewController>(), &own) << "refused: the store stays";
+  auto& own = openStore(app, R"({"id":"4","name":"Deli","created_by":"Ann Lee"})",
+                        R"({"Items":[{"id":"10","name":"Milk","posted_by":"Ann Lee"}]})");
+  EXPECT_EQ(barTitles(own), (std::vector<std::string>{"Add", "Refresh"})) << "it has a deal";
 
-  // A deal of one's own, on the deal screen.
   app.service().reply("/kelvane/qx/getInterested.php", R"({"Interested":[]})");
   app.service().reply(
       "/kelvane/qx/getItemById.php",
       R"({"Items":[{"id":"10","name":"Milk","posted_by":"Ann Lee","interested":"0","bought":"0"}]})");
-  app.service().reply(kItems, R"({"Items":[{"id":"10","name":"Milk","posted_by":"Ann Lee"}]})");
-  app.tapBarButton("Refresh");
   app.selectRow(0, 0);
-  auto* deal = app.top<vantory::InterestedViewController>();
-  ASSERT_NE(deal, nullptr);
-  EXPECT_EQ(barTitles(*deal), (std::vector<std::string>{"Edit", "Refresh", "Delete"}));
+  ASSERT_NE(app.top<vantory::InterestedViewController>(), nullptr);
   app.service().clearRequests();
-  app.tapBarButton("Delete");
+  app.tapBarButton("Edit");
+  ASSERT_NE(app.alert(), nullptr);
+  std::vector<std::string> buttons;
+  for (const auto& action : app.alert()->actions()) {
+    buttons.push_back(action->title());
+  }
+  EXPECT_EQ(buttons, (std::vector<std::string>{"Save", "Delete", "Cancel"}));
+  app.tapAlertButton("Delete");
   EXPECT_EQ(app.alert()->title(), "Delete Deal");
   app.tapAlertButton("Cancel");
   EXPECT_TRUE(app.service().requests().empty()) << "cancelled: nothing sent";
   app.service().reply("/kelvane/qx/removeItem.php", R"({"status":"ok","id":"10"})");
   app.service().reply(kItems, R"({"Items":[]})");
-  app.tapBarButton("Delete");
+  app.tapBarButton("Edit");
+  app.tapAlertButton("Delete");
   app.tapAlertButton("Delete");
   app.settle();
   ASSERT_FALSE(app.service().requests().empty());
   EXPECT_EQ(app.service().requests().front().body, R"(item={"itemId":"10","name":"Ann Lee"})");
-  EXPECT_EQ(app.top<ItemViewController>(), &own) << "back on the store, the deal gone";
+  ASSERT_EQ(app.top<ItemViewController>(), &own) << "back on the store, the deal gone";
   EXPECT_EQ(own.tableView()->numberOfSections(), 0);
+  ASSERT_EQ(barTitles(own), (std::vector<std::string>{"Add", "Refresh", "Delete"}))
+      << "an empty store of one's own";
+
+  app.service().reply("/kelvane/qx/removeStore.php",
+                      R"({"error":"This store cannot be removed while it has deals."})", 409);
+  app.tapBarButton("Delete");
+  EXPECT_EQ(app.alert()->title(), "Delete Store");
+  app.tapAlertButton("Delete");
+  EXPECT_EQ(app.alertMessage(), "This store cannot be removed while it has deals.");
+  app.tapAlertButton("OK");
+  EXPECT_EQ(app.top<ItemViewController>(), &own) << "refused: the store stays";
+  app.service().reply("/kelvane/qx/removeStore.php", R"({"status":"ok","id":"4"})");
+  app.service().reply("/kelvane/qx/getListOfStores.php", R"({"Stores":[]})");
+  app.tapBarButton("Delete");
+  app.tapAlertButton("Delete");
+  app.settle();
+  EXPECT_NE(app.top<vantory::StoreViewController>(), nullptr) << "back on the store list";
 }
 
 }  // namespace
