@@ -6,10 +6,13 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
+#include "storage/PgConnection.h"
 #include "storage/PostgresStorage.h"
+#include "storage/SqliteConnection.h"
 #include "storage/SqliteStorage.h"
 #include "support/PostgresCluster.h"
 
@@ -327,6 +330,46 @@ TEST_P(StorageContractTest, OwnRecordsAreCorrectedWithTheirCountersAndOthersAreN
   EXPECT_EQ(storage_->removeStore(empty, "Ann"), Correction::done);
   EXPECT_EQ(storage_->listStores().size(), 1U);
   EXPECT_FALSE(storage_->listItems(empty));
+}
+
+// A database as the previous release left it (schema version 1) is brought
+// to the current version at start and keeps every record.
+TEST_P(StorageContractTest, ADatabaseOfThePreviousReleaseOpensWithEveryRecord) {
+  storage_.reset();
+  std::ifstream file(std::string(VANTORY_SOURCE_DIR) + "/service/schema/" +
+                     (GetParam() == Backend::postgresql ? "postgresql" : "sqlite") +
+                     "/001_initial.sql");
+  const std::string version1((std::istreambuf_iterator<char>(file)), {});
+  ASSERT_FALSE(version1.empty());
+  const std::string records =
+      "INSERT INTO stores (name, created_by) VALUES ('Deli', 'Bo');"
+      "INSERT INTO items (store_id, name, description, price, posted_by, interested) "
+      "VALUES (1, 'Milk', 'fresh', '1.50', 'Bo', 2);"
+      "INSERT INTO interests (item_id, name, qty) VALUES (1, 'Ann', 2);";
+  if (GetParam() == Backend::postgresql) {
+    cluster_.reset();
+    cluster_ = std::make_unique<testsupport::PostgresCluster>();
+    PgConnection db(cluster_->url(), std::chrono::seconds(5));
+    db.exec(version1);
+    db.exec("CREATE TABLE vantory_schema (version INTEGER NOT NULL);"
+            "INSERT INTO vantory_schema VALUES (1);" + records);
+  } else {
+    std::filesystem::remove(directory_ / "vantory.db");
+    SqliteConnection db(directory_ / "vantory.db", false);
+    db.exec(version1);
+    db.exec("PRAGMA user_version=1;" + records);
+  }
+  storage_ = open();
+  const auto item = storage_->getItem(1);
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->name, "Milk");
+  EXPECT_EQ(item->interested, 2);
+  EXPECT_EQ(storage_->listInterests(1)->at(0).name, "Ann");
+  EXPECT_EQ(storage_->search("mil").size(), 1U);
+  EXPECT_FALSE(storage_->writeOnce("k", "f", [] { return std::optional<KeptReply>(); }))
+      << "the new table is there";
+  EXPECT_EQ(storage_->updateInterest(1, "Ann", 3), Correction::done);
+  EXPECT_EQ(storage_->getItem(1)->interested, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StorageContractTest,
