@@ -55,10 +55,9 @@ std::string Settings::withPasswordFromEnvironment(std::string address) {
   }
   const std::size_t authorityStart = schemeEnd + 3;
   const std::size_t authorityEnd = address.find_first_of("/?#", authorityStart);
-  const std::string_view authority =
-      std::string_view(address).substr(authorityStart, authorityEnd == std::string::npos
-                                                           ? std::string::npos
-                                                           : authorityEnd - authorityStart);
+  const std::string_view authority = std::string_view(address).substr(
+      authorityStart,
+      authorityEnd == std::string::npos ? std::string::npos : authorityEnd - authorityStart);
   const std::size_t at = authority.rfind('@');
   // Only a name without a password takes it: a password written in the
   // address is what the person meant.

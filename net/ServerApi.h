@@ -42,8 +42,7 @@ class ServerApi {
   static constexpr Endpoint updateBuy{"/kelvane/qx/updateBuy.php", CallType::POST, "buy", ""};
   static constexpr Endpoint removeBuy{"/kelvane/qx/removeBuy.php", CallType::POST, "buy", ""};
   static constexpr Endpoint removeItem{"/kelvane/qx/removeItem.php", CallType::POST, "item", ""};
-  static constexpr Endpoint removeStore{"/kelvane/qx/removeStore.php", CallType::POST, "store",
-                                        ""};
+  static constexpr Endpoint removeStore{"/kelvane/qx/removeStore.php", CallType::POST, "store", ""};
 
   static constexpr std::string_view defaultBaseAddress = "http://127.0.0.1:8080";
 

@@ -225,7 +225,9 @@ void CurlUrlSession::addPending() {
     // must go out as built, so suppress it.
     transfer->headers = curl_slist_append(nullptr, "Expect:");
     for (const auto& [name, value] : request.headers) {
-      transfer->headers = curl_slist_append(transfer->headers, (name + ": " + value).c_str());
+      std::string line = name;
+      line.append(": ").append(value);
+      transfer->headers = curl_slist_append(transfer->headers, line.c_str());
     }
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
 

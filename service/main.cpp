@@ -18,8 +18,8 @@
 
 #include "api/RequestHandler.h"
 #include "http/AccessLog.h"
-#include "http/WebFiles.h"
 #include "http/HttpServer.h"
+#include "http/WebFiles.h"
 #include "security/AccessControl.h"
 #include "security/TlsCertificates.h"
 #include "security/UserList.h"

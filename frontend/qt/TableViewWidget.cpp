@@ -46,7 +46,8 @@ TableViewWidget::TableViewWidget(std::shared_ptr<platform::TableView> table, QWi
   // Per item, the scroll bar's value is the row at the top.
   list_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
   connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { remember(); });
-  connect(list_->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { scrollToKeptTop(); });
+  connect(list_->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+          [this] { scrollToKeptTop(); });
   connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this] { remember(); });
   refresh();

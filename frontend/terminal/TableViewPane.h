@@ -26,7 +26,7 @@ class TableViewPane {
   platform::TableView& table() const { return *table_; }
 
  private:
-  void follow();  // takes the table's counts again after a reload
+  void follow();    // takes the table's counts again after a reload
   void remember();  // keeps the selection and scroll in the table's model
   int linesOf(std::size_t entry);
   void moveSelection(int steps);

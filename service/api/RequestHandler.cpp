@@ -1,7 +1,7 @@
 #include "RequestHandler.h"
 
-#include <boost/url/parse.hpp>
 #include <openssl/evp.h>
+#include <boost/url/parse.hpp>
 
 #include <algorithm>
 
@@ -180,11 +180,9 @@ RequestHandler::RequestHandler(Storage& storage) : storage_(storage) {
                  }};
   };
   const auto post = [](ApiReply (RequestHandler::*member)(std::string_view)) {
-    return Route{"POST",
-                 [member](RequestHandler& self, std::string_view arg) {
-                   return (self.*member)(arg);
-                 },
-                 true};
+    return Route{
+        "POST",
+        [member](RequestHandler& self, std::string_view arg) { return (self.*member)(arg); }, true};
   };
   routes_["getListOfStores.php"] = {
       "GET", [](RequestHandler& self, std::string_view) { return self.getListOfStores(); }};
@@ -259,17 +257,17 @@ ApiReply RequestHandler::writeOnce(const ApiRequest& request, const Route& endpo
                                     std::to_string(kLongestIdempotencyKey) +
                                     " visible ASCII characters.");
   }
-  const std::string fingerprint = sha256(request.method + " " + request.target + "\n" + request.body);
+  const std::string fingerprint =
+      sha256(request.method + " " + request.target + "\n" + request.body);
   ApiReply reply;
-  const auto earlier =
-      storage_.writeOnce(key, fingerprint, [&]() -> std::optional<KeptReply> {
-        reply = endpoint.run(*this, request.body);
-        // A refusal stored nothing: a resend is checked again.
-        if (reply.status < 200 || reply.status > 299) {
-          return std::nullopt;
-        }
-        return KeptReply{fingerprint, reply.status, reply.serializedBody()};
-      });
+  const auto earlier = storage_.writeOnce(key, fingerprint, [&]() -> std::optional<KeptReply> {
+    reply = endpoint.run(*this, request.body);
+    // A refusal stored nothing: a resend is checked again.
+    if (reply.status < 200 || reply.status > 299) {
+      return std::nullopt;
+    }
+    return KeptReply{fingerprint, reply.status, reply.serializedBody()};
+  });
   if (!earlier) {
     return reply;
   }

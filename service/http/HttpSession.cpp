@@ -266,8 +266,8 @@ void HttpSession::answer() {
   auto executor = tcp().get_executor();
   context_.access->check(
       requestClient_, std::string_view(request_[http::field::authorization]),
-      [self = shared_from_this(), work = boost::asio::make_work_guard(executor)](
-          AccessControl::Verdict verdict) mutable {
+      [self = shared_from_this(),
+       work = boost::asio::make_work_guard(executor)](AccessControl::Verdict verdict) mutable {
         auto onExecutor = work.get_executor();
         boost::asio::dispatch(onExecutor, [self, verdict = std::move(verdict)]() mutable {
           self->guarded([&] { self->onVerdict(verdict); });
@@ -293,16 +293,14 @@ void HttpSession::onVerdict(const AccessControl::Verdict& verdict) {
 }
 
 void HttpSession::respond() {
-  const ApiRequest apiRequest{std::string(request_.method_string()),
-                              std::string(request_.target()), std::move(request_.body()),
-                              std::string(request_["Idempotency-Key"])};
+  const ApiRequest apiRequest{std::string(request_.method_string()), std::string(request_.target()),
+                              std::move(request_.body()), std::string(request_["Idempotency-Key"])};
   // The API keeps its paths; every other path is the web app's, when served.
   const bool api = apiRequest.target.rfind(RequestHandler::kPathPrefix, 0) == 0;
-  const ApiReply reply =
-      context_.web != nullptr && !api
-          ? context_.web->answer(apiRequest.method, apiRequest.target,
-                                 request_[http::field::accept_encoding])
-          : context_.handler.handle(apiRequest);
+  const ApiReply reply = context_.web != nullptr && !api
+                             ? context_.web->answer(apiRequest.method, apiRequest.target,
+                                                    request_[http::field::accept_encoding])
+                             : context_.handler.handle(apiRequest);
   const bool keepAlive = request_.keep_alive() && !context_.stopping;
   auto response = makeResponse(reply, request_.version(), keepAlive);
   logRequest(apiRequest.method, apiRequest.target, reply, response->payload->size());

@@ -44,8 +44,7 @@ bool acceptsGzip(std::string_view acceptEncoding) {
     std::transform(token.begin(), token.end(), token.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const std::string name = token.substr(0, token.find(';'));
-    if ((name == "gzip" || name == "*") &&
-        !std::regex_search(token, std::regex(";q=0(\\.0*)?$"))) {
+    if ((name == "gzip" || name == "*") && !std::regex_search(token, std::regex(";q=0(\\.0*)?$"))) {
       return true;
     }
     start = end + 1;
@@ -62,7 +61,7 @@ ApiReply notFound() { return ApiReply::error(404, "There is no such page."); }
 
 }  // namespace
 
-WebFiles::WebFiles(std::filesystem::path root) {
+WebFiles::WebFiles(const std::filesystem::path& root) {
   std::error_code error;
   if (!std::filesystem::is_directory(root, error)) {
     throw std::runtime_error("the web app's folder " + root.string() + " is not a folder");
@@ -139,9 +138,8 @@ ApiReply WebFiles::answer(std::string_view method, std::string_view target,
 
   ApiReply reply;
   reply.contentType = contentTypeOf(name);
-  reply.headers.emplace_back("Cache-Control", hasContentHash(name)
-                                                  ? "public, max-age=31536000, immutable"
-                                                  : "no-cache");
+  reply.headers.emplace_back(
+      "Cache-Control", hasContentHash(name) ? "public, max-age=31536000, immutable" : "no-cache");
   reply.headers.emplace_back("Content-Security-Policy", kContentSecurityPolicy);
   reply.headers.emplace_back("X-Content-Type-Options", "nosniff");
   reply.headers.emplace_back("Referrer-Policy", "no-referrer");

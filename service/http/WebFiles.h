@@ -21,7 +21,7 @@ namespace vantory::service {
 class WebFiles {
  public:
   // Throws when the folder cannot be used.
-  explicit WebFiles(std::filesystem::path root);
+  explicit WebFiles(const std::filesystem::path& root);
 
   // The folder an installed server serves: share/vantory/web beside its bin/.
   static std::filesystem::path installedRoot(const std::filesystem::path& executable);

@@ -120,7 +120,7 @@ std::optional<AccessControl::Verdict> AccessControl::lockout(const FailureTable&
 }
 
 void AccessControl::check(const std::string& client, std::string_view authorization,
-                          std::function<void(Verdict)> done) {
+                          const std::function<void(Verdict)>& done) {
   const Clock::time_point now = now_();
   const auto credentials = decode(authorization);
   const std::string proven =
@@ -164,20 +164,18 @@ void AccessControl::check(const std::string& client, std::string_view authorizat
     ++byName_[credentials->first].pending;
     users = users_;
   }
-  const bool queued = hashing_.trySubmit(
-      [this, users, client, credentials, proven, done]() {
-        Verdict verdict{false, 503, "The service is busy; try again shortly.",
-                        std::chrono::seconds(1)};
-        try {
-          verdict = conclude(client, credentials->first, proven,
-                             users->verify(credentials->first, credentials->second));
-        } catch (const std::exception&) {
-          std::lock_guard lock(mutex_);
-          release(byClient_, client);
-          release(byName_, credentials->first);
-        }
-        done(std::move(verdict));
-      });
+  const bool queued = hashing_.trySubmit([this, users, client, credentials, proven, done]() {
+    Verdict verdict{false, 503, "The service is busy; try again shortly.", std::chrono::seconds(1)};
+    try {
+      verdict = conclude(client, credentials->first, proven,
+                         users->verify(credentials->first, credentials->second));
+    } catch (const std::exception&) {
+      std::lock_guard lock(mutex_);
+      release(byClient_, client);
+      release(byName_, credentials->first);
+    }
+    done(std::move(verdict));
+  });
   if (!queued) {
     {
       std::lock_guard lock(mutex_);
@@ -189,8 +187,7 @@ void AccessControl::check(const std::string& client, std::string_view authorizat
   }
 }
 
-AccessControl::Verdict AccessControl::conclude(const std::string& client,
-                                               const std::string& name,
+AccessControl::Verdict AccessControl::conclude(const std::string& client, const std::string& name,
                                                const std::string& proven, bool valid) {
   const Clock::time_point now = now_();
   std::lock_guard lock(mutex_);

@@ -47,7 +47,7 @@ class AccessControl {
   // no password needs hashing (credentials already proven, a lockout, no
   // credentials), otherwise later on a hashing thread.
   void check(const std::string& client, std::string_view authorization,
-             std::function<void(Verdict)> done);
+             const std::function<void(Verdict)>& done);
   // Reads the user list again (on SIGHUP); on failure the list in use stays
   // and the reason is thrown.
   void reload();

@@ -9,9 +9,7 @@ namespace vantory::service {
 template <typename Connection>
 class JoinedWrites {
  public:
-  JoinedWrites(const void* storage, Connection& connection) {
-    open() = {storage, &connection};
-  }
+  JoinedWrites(const void* storage, Connection& connection) { open() = {storage, &connection}; }
   ~JoinedWrites() { open() = {}; }
   JoinedWrites(const JoinedWrites&) = delete;
   JoinedWrites& operator=(const JoinedWrites&) = delete;

@@ -1,7 +1,7 @@
 #include "PostgresStorage.h"
 
-#include "storage/Schema.h"
 #include "storage/JoinedWrites.h"
+#include "storage/Schema.h"
 #include "storage/StorageError.h"
 
 namespace vantory::service {
@@ -171,9 +171,9 @@ std::optional<KeptReply> PostgresStorage::writeOnce(
                              {key, fingerprint, text(now)})
                           .rows() == 1;
     if (!ours) {
-      const auto kept = db.run(
-          "kept_reply", "SELECT fingerprint, status, reply FROM idempotency_keys WHERE key = $1",
-          {key});
+      const auto kept =
+          db.run("kept_reply",
+                 "SELECT fingerprint, status, reply FROM idempotency_keys WHERE key = $1", {key});
       if (kept.rows() == 1) {
         return KeptReply{kept.text(0, 0), static_cast<int>(kept.integer(0, 1)), kept.text(0, 2)};
       }
@@ -423,11 +423,11 @@ Correction PostgresStorage::correctQuantity(const char* table, std::int64_t id,
   const bool interests = std::string_view(table) == "interests";
   return write([&](PgConnection& db) {
     // The record's row stays locked until the counter has followed it.
-    const auto record = db.run(
-        interests ? "interest_by_id" : "purchase_by_id",
-        interests ? "SELECT item_id, name, qty FROM interests WHERE id = $1 FOR UPDATE"
-                  : "SELECT item_id, name, qty FROM purchases WHERE id = $1 FOR UPDATE",
-        {text(id)});
+    const auto record =
+        db.run(interests ? "interest_by_id" : "purchase_by_id",
+               interests ? "SELECT item_id, name, qty FROM interests WHERE id = $1 FOR UPDATE"
+                         : "SELECT item_id, name, qty FROM purchases WHERE id = $1 FOR UPDATE",
+               {text(id)});
     if (record.rows() == 0) {
       return Correction::unknown;
     }
@@ -442,10 +442,10 @@ Correction PostgresStorage::correctQuantity(const char* table, std::int64_t id,
                        : "UPDATE purchases SET qty = $2 WHERE id = $1",
              {text(id), text(*qty)});
     } else {
-      db.run(interests ? "remove_interest" : "remove_purchase",
-             interests ? "DELETE FROM interests WHERE id = $1"
-                       : "DELETE FROM purchases WHERE id = $1",
-             {text(id)});
+      db.run(
+          interests ? "remove_interest" : "remove_purchase",
+          interests ? "DELETE FROM interests WHERE id = $1" : "DELETE FROM purchases WHERE id = $1",
+          {text(id)});
     }
     db.run(interests ? "recount_interest" : "recount_purchase",
            interests ? "UPDATE items SET interested = interested + $2 WHERE id = $1"
@@ -476,9 +476,8 @@ Correction PostgresStorage::removePurchase(std::int64_t id, const std::string& n
 Correction PostgresStorage::removeItem(std::int64_t itemId, const std::string& name) {
   return write([&](PgConnection& db) {
     // Locking the deal keeps new interest and purchases out until it is decided.
-    const auto item =
-        db.run("item_for_removal", "SELECT posted_by FROM items WHERE id = $1 FOR UPDATE",
-               {text(itemId)});
+    const auto item = db.run(
+        "item_for_removal", "SELECT posted_by FROM items WHERE id = $1 FOR UPDATE", {text(itemId)});
     if (item.rows() == 0) {
       return Correction::unknown;
     }

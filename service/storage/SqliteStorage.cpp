@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <unordered_map>
-#include "storage/Schema.h"
 #include "storage/JoinedWrites.h"
+#include "storage/Schema.h"
 #include "storage/StorageError.h"
 
 namespace vantory::service {
@@ -128,11 +128,10 @@ void SqliteStorage::migrate() {
   };
   const auto refuseIfTooNew = [&](int version) {
     if (version > latest) {
-      throw SchemaTooNew("the database " + file_.string() + " has schema version " +
-                         std::to_string(version) +
-                         ", but this vantory-server knows versions up to " +
-                         std::to_string(latest) +
-                         "; run a newer vantory-server or choose another --database");
+      throw SchemaTooNew(
+          "the database " + file_.string() + " has schema version " + std::to_string(version) +
+          ", but this vantory-server knows versions up to " + std::to_string(latest) +
+          "; run a newer vantory-server or choose another --database");
     }
   };
   current = readVersion();
@@ -204,7 +203,6 @@ auto SqliteStorage::readOne(Work&& work) {
 
 namespace {
 
-
 std::int64_t secondsNow() {
   return std::chrono::duration_cast<std::chrono::seconds>(
              std::chrono::system_clock::now().time_since_epoch())
@@ -231,10 +229,10 @@ std::optional<KeptReply> SqliteStorage::writeOnce(
                             "INSERT INTO idempotency_keys (key, fingerprint, status, reply, "
                             "created_at) VALUES (?1, ?2, 0, '', ?3) ON CONFLICT (key) DO NOTHING "
                             "RETURNING key")
-                            .bind(1, key)
-                            .bind(2, fingerprint)
-                            .bind(3, now)
-                            .step();
+                          .bind(1, key)
+                          .bind(2, fingerprint)
+                          .bind(3, now)
+                          .step();
     if (!ours) {
       auto kept =
           db.prepare("SELECT fingerprint, status, reply FROM idempotency_keys WHERE key = ?1");
@@ -399,11 +397,13 @@ std::optional<std::vector<QuantityRow>> SqliteStorage::listQuantities(const char
 }
 
 std::optional<std::vector<QuantityRow>> SqliteStorage::listInterests(std::int64_t itemId) {
-  return listQuantities("SELECT name, qty, id FROM interests WHERE item_id = ?1 ORDER BY id", itemId);
+  return listQuantities("SELECT name, qty, id FROM interests WHERE item_id = ?1 ORDER BY id",
+                        itemId);
 }
 
 std::optional<std::vector<QuantityRow>> SqliteStorage::listPurchases(std::int64_t itemId) {
-  return listQuantities("SELECT name, qty, id FROM purchases WHERE item_id = ?1 ORDER BY id", itemId);
+  return listQuantities("SELECT name, qty, id FROM purchases WHERE item_id = ?1 ORDER BY id",
+                        itemId);
 }
 
 Correction SqliteStorage::correctQuantity(const QuantitySql& sql, std::int64_t id,

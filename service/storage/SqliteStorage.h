@@ -57,7 +57,7 @@ class SqliteStorage : public Storage {
     const char* select;  // item_id, name, qty of a record by id
     const char* update;  // its qty
     const char* remove;
-    const char* count;   // adds to the deal's counter
+    const char* count;  // adds to the deal's counter
   };
 
   std::optional<KeptReply> writeOnce(

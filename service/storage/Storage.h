@@ -81,11 +81,9 @@ class Storage {
   // changed or taken back, with the deal's counter in the same transaction;
   // a deal removed while nobody else wants or bought it (its poster's own
   // records go with it); a store removed while it has no deals.
-  virtual Correction updateInterest(std::int64_t id, const std::string& name,
-                                    std::int64_t qty) = 0;
+  virtual Correction updateInterest(std::int64_t id, const std::string& name, std::int64_t qty) = 0;
   virtual Correction removeInterest(std::int64_t id, const std::string& name) = 0;
-  virtual Correction updatePurchase(std::int64_t id, const std::string& name,
-                                    std::int64_t qty) = 0;
+  virtual Correction updatePurchase(std::int64_t id, const std::string& name, std::int64_t qty) = 0;
   virtual Correction removePurchase(std::int64_t id, const std::string& name) = 0;
   virtual Correction removeItem(std::int64_t itemId, const std::string& name) = 0;
   virtual Correction removeStore(std::int64_t storeId, const std::string& name) = 0;

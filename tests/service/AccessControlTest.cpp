@@ -12,9 +12,9 @@
 
 namespace {
 
+using testsupport::base64;
 using vantory::service::AccessControl;
 using vantory::service::UserList;
-using testsupport::base64;
 
 std::string basic(const std::string& name, const std::string& password) {
   return "Basic " + base64(name + ":" + password);
@@ -55,8 +55,8 @@ class Verdicts {
 class AccessControlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    users_ = std::filesystem::temp_directory_path() /
-             ("vantory-users-" + std::to_string(::getpid()));
+    users_ =
+        std::filesystem::temp_directory_path() / ("vantory-users-" + std::to_string(::getpid()));
     UserList::storePassword(users_, "ann", "ann's own");
     UserList::storePassword(users_, "bo", "bo's own");
     UserList::storePassword(users_, "cy", "cy's own");
@@ -64,8 +64,7 @@ class AccessControlTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove(users_); }
 
   // The status of one check, waited for.
-  static int statusOf(AccessControl& access, const std::string& client,
-                      const std::string& header) {
+  static int statusOf(AccessControl& access, const std::string& client, const std::string& header) {
     Verdicts verdicts;
     access.check(client, header, verdicts.collector());
     return verdicts.all().front();
@@ -83,14 +82,14 @@ TEST_F(AccessControlTest, ASignedInGuesserIsLockedOutWhateverHeSpellsOrInterleav
   // Four guesses at bo's password, then ann's own sign-in spelt anew, again
   // and again: the respellings are known credentials, and clear nothing.
   const std::string own = base64("ann:ann's own");
-  const std::vector<std::string> respellings = {
-      "Basic  " + own, "basic " + own, "BASIC " + own + "  ", "Basic   " + own + " "};
+  const std::vector<std::string> respellings = {"Basic  " + own, "basic " + own,
+                                                "BASIC " + own + "  ", "Basic   " + own + " "};
   int checked = 0;
   int lockedOut = 0;
   for (int round = 0; round < 10; ++round) {
     for (int guess = 0; guess < 4; ++guess) {
-      const int status = statusOf(access, "10.0.0.1",
-                                  basic("bo", "guess " + std::to_string(round * 4 + guess)));
+      const int status =
+          statusOf(access, "10.0.0.1", basic("bo", "guess " + std::to_string(round * 4 + guess)));
       checked += status == 401 ? 1 : 0;
       lockedOut += status == 429 ? 1 : 0;
     }

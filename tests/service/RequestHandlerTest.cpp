@@ -187,13 +187,14 @@ TEST_F(RequestHandlerTest, BadInputIsRefusedWithAReasonAndStoresNothing) {
   EXPECT_EQ(replyOf(post("addInterested.php",
                          R"(interested={"itemId":"1","name":"A","qty":"1000001"})"))["error"],
             "Quantity must be a whole number from 1 to 1,000,000.");
-  EXPECT_EQ(replyOf(post("addItem.php",
-                         R"(item={"storeId":"1","name":"A","description":"","price":"x","posted":"B"})"))
-                ["error"],
-            "Price must be a number of 0 or more written with digits, such as 19.99.");
+  EXPECT_EQ(
+      replyOf(post(
+          "addItem.php",
+          R"(item={"storeId":"1","name":"A","description":"","price":"x","posted":"B"})"))["error"],
+      "Price must be a number of 0 or more written with digits, such as 19.99.");
   EXPECT_EQ(replyOf(post("addItem.php", R"(item={"storeId":"1","name":"A","description":")" +
-                                            tooLongDescription + R"(","price":"1","posted":"B"})"))
-                ["error"],
+                                            tooLongDescription +
+                                            R"(","price":"1","posted":"B"})"))["error"],
             "Description is longer than 2,000 characters; shorten it.");
 }
 
@@ -319,16 +320,12 @@ class FailingStorage : public vantory::service::Storage {
                                               std::int64_t) override {
     fail();
   }
-  vantory::service::Correction removeInterest(std::int64_t, const std::string&) override {
-    fail();
-  }
+  vantory::service::Correction removeInterest(std::int64_t, const std::string&) override { fail(); }
   vantory::service::Correction updatePurchase(std::int64_t, const std::string&,
                                               std::int64_t) override {
     fail();
   }
-  vantory::service::Correction removePurchase(std::int64_t, const std::string&) override {
-    fail();
-  }
+  vantory::service::Correction removePurchase(std::int64_t, const std::string&) override { fail(); }
   vantory::service::Correction removeItem(std::int64_t, const std::string&) override { fail(); }
   vantory::service::Correction removeStore(std::int64_t, const std::string&) override { fail(); }
   std::optional<vantory::service::KeptReply> writeOnce(
@@ -467,8 +464,8 @@ TEST_F(RequestHandlerTest, AnIdempotencyKeyMakesEachWriteHappenOnce) {
             200)
       << "a refused request kept nothing under its key";
 
-  for (const std::string& hostile :
-       {std::string(256, 'k'), std::string("a\x01b"), std::string("\xC3\xA9"), std::string("a b")}) {
+  for (const std::string& hostile : {std::string(256, 'k'), std::string("a\x01b"),
+                                     std::string("\xC3\xA9"), std::string("a b")}) {
     const auto refused = send("addStore.php", R"(store={"name":"X","created":"Ann"})", hostile);
     EXPECT_EQ(refused.status, 400) << hostile.substr(0, 20);
     EXPECT_TRUE(replyOf(refused)["error"].is_string());
@@ -482,16 +479,15 @@ TEST_F(RequestHandlerTest, AnIdempotencyKeyMakesEachWriteHappenOnce) {
 
 TEST_F(RequestHandlerTest, PeopleCorrectTheirOwnRecordsAndAreToldWhyNotOthers) {
   addDeliWithMilk();  // the store is Ann's, the deal Bo's
-  const std::string annWants = add("addInterested.php",
-                                   R"(interested={"itemId":"1","name":"Ann","qty":"2"})");
+  const std::string annWants =
+      add("addInterested.php", R"(interested={"itemId":"1","name":"Ann","qty":"2"})");
   const std::string annBought = add("addBuy.php", R"(buy={"itemId":"1","name":"Ann","qty":"1"})");
   const auto interested = replyOf(get("getInterested.php", "item_id=1"))["Interested"];
   ASSERT_EQ(interested.size(), 1U);
   EXPECT_EQ(interested[0]["id"], annWants) << "records carry their ids";
 
-  const auto changed =
-      post("updateInterested.php",
-           R"(interested={"id":")" + annWants + R"(","name":"Ann","qty":"5"})");
+  const auto changed = post("updateInterested.php",
+                            R"(interested={"id":")" + annWants + R"(","name":"Ann","qty":"5"})");
   EXPECT_EQ(changed.status, 200);
   EXPECT_EQ(replyOf(changed), json::parse(R"({"status":"ok","id":")" + annWants + R"("})"));
   const auto notHers =
@@ -499,8 +495,7 @@ TEST_F(RequestHandlerTest, PeopleCorrectTheirOwnRecordsAndAreToldWhyNotOthers) {
   EXPECT_EQ(notHers.status, 403);
   EXPECT_EQ(replyOf(notHers)["error"],
             "This purchase is someone else's: only they can change or remove it.");
-  EXPECT_EQ(post("removeBuy.php", R"(buy={"id":")" + annBought + R"(","name":"Ann"})").status,
-            200);
+  EXPECT_EQ(post("removeBuy.php", R"(buy={"id":")" + annBought + R"(","name":"Ann"})").status, 200);
   auto deal = replyOf(get("getItemById.php", "item_id=1"))["Items"][0];
   EXPECT_EQ(deal["interested"], "5");
   EXPECT_EQ(deal["bought"], "0");
@@ -512,8 +507,7 @@ TEST_F(RequestHandlerTest, PeopleCorrectTheirOwnRecordsAndAreToldWhyNotOthers) {
   const auto withDeals = post("removeStore.php", R"(store={"storeId":"1","name":"Ann"})");
   EXPECT_EQ(withDeals.status, 409);
   EXPECT_EQ(replyOf(withDeals)["error"], "This store cannot be removed while it has deals.");
-  EXPECT_EQ(post("removeInterested.php",
-                 R"(interested={"id":")" + annWants + R"(","name":"Ann"})")
+  EXPECT_EQ(post("removeInterested.php", R"(interested={"id":")" + annWants + R"(","name":"Ann"})")
                 .status,
             200);
   EXPECT_EQ(post("removeItem.php", R"(item={"itemId":"1","name":"Ann"})").status, 403);

@@ -158,8 +158,7 @@ TEST_F(ServerProcessTest, AWriteResentWithItsKeyIsStoredOnceAcrossConnectionsAnd
   {
     HttpClient lost(server->port());
     ASSERT_TRUE(lost.sendRaw("POST /kelvane/qx/addBuy.php HTTP/1.1\r\nHost: x\r\n" + key +
-                             "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
-                             body));
+                             "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body));
   }  // gone before the reply
   const auto bought = [&](int port) {
     const auto reply = HttpClient(port).request("GET", "/kelvane/qx/getItemById.php?item_id=1");
@@ -175,7 +174,8 @@ TEST_F(ServerProcessTest, AWriteResentWithItsKeyIsStoredOnceAcrossConnectionsAnd
   std::vector<std::string> replies;
   for (int i = 0; i < 16; ++i) {
     resends.emplace_back([&] {
-      const auto reply = HttpClient(server->port()).request("POST", "/kelvane/qx/addBuy.php", body, key);
+      const auto reply =
+          HttpClient(server->port()).request("POST", "/kelvane/qx/addBuy.php", body, key);
       std::lock_guard lock(mutex);
       replies.push_back(reply ? std::to_string(reply->status) + " " + reply->body : "none");
     });
@@ -245,9 +245,9 @@ TEST_F(ServerProcessTest, TheWebAppIsServedFromItsFolderAndNothingElseIs) {
   const auto zipped = get("/assets/app.0123abcd.js", "Accept-Encoding: br, gzip;q=0.8\r\n");
   EXPECT_EQ(header(*zipped, "Content-Encoding"), "gzip");
   EXPECT_EQ(zipped->body.substr(0, 2), "\x1F\x8B");
-  EXPECT_EQ(header(*get("/assets/app.0123abcd.js", "Accept-Encoding: gzip;q=0\r\n"),
-                   "Content-Encoding"),
-            "(none)");
+  EXPECT_EQ(
+      header(*get("/assets/app.0123abcd.js", "Accept-Encoding: gzip;q=0\r\n"), "Content-Encoding"),
+      "(none)");
   const auto wasm = get("/app.4567cdef.wasm");
   EXPECT_EQ(header(*wasm, "Content-Type"), "application/wasm");
   EXPECT_EQ(wasm->body.size(), 8U);
@@ -279,8 +279,8 @@ TEST_F(ServerProcessTest, HelpListsEveryOption) {
   EXPECT_EQ(status, 0);
   for (const char* option :
        {"--listen", "--database", "--threads", "--log-level", "--log-format", "--sync", "--timeout",
-        "--max-connections", "--max-connections-per-client", "--tls-cert", "--tls-key", "--users", "--web-root", "--no-web",
-        "passwd", "backup", "restore"}) {
+        "--max-connections", "--max-connections-per-client", "--tls-cert", "--tls-key", "--users",
+        "--web-root", "--no-web", "passwd", "backup", "restore"}) {
     EXPECT_NE(output.find(option), std::string::npos) << option;
   }
 }
@@ -635,9 +635,8 @@ TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIs
   EXPECT_EQ(
       client.request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("ann", "x"))->status,
       401);
-  EXPECT_EQ(
-      client.request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("bo", "x"))->status,
-      429)
+  EXPECT_EQ(client.request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("bo", "x"))->status,
+            429)
       << "the name guessed at is locked out from every address";
   EXPECT_EQ(guesser
                 .request("GET", "/kelvane/qx/getListOfStores.php?", "",

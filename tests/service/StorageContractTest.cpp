@@ -351,8 +351,10 @@ TEST_P(StorageContractTest, ADatabaseOfThePreviousReleaseOpensWithEveryRecord) {
     cluster_ = std::make_unique<testsupport::PostgresCluster>();
     PgConnection db(cluster_->url(), std::chrono::seconds(5));
     db.exec(version1);
-    db.exec("CREATE TABLE vantory_schema (version INTEGER NOT NULL);"
-            "INSERT INTO vantory_schema VALUES (1);" + records);
+    db.exec(
+        "CREATE TABLE vantory_schema (version INTEGER NOT NULL);"
+        "INSERT INTO vantory_schema VALUES (1);" +
+        records);
   } else {
     std::filesystem::remove(directory_ / "vantory.db");
     SqliteConnection db(directory_ / "vantory.db", false);

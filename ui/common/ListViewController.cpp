@@ -280,8 +280,8 @@ void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::js
   call->setIdempotencyKey(unfinished_->idempotencyKey);
   call->callWebserviceWithParams(
       parameter, {},
-      [self, printReply, afterSuccess = std::move(afterSuccess)](
-          const std::optional<nlohmann::json>& reply) {
+      [self, printReply,
+       afterSuccess = std::move(afterSuccess)](const std::optional<nlohmann::json>& reply) {
         // Any JSON reply counts as done; its content is not read.
         if (printReply) {
           platform::Console::print(RecordText::describe(reply));

@@ -82,13 +82,12 @@ class ListViewController : public platform::ViewController,
   // Sends the record to the endpoint ("name=" + its JSON text) with an
   // Idempotency-Key: a new one, or the key of the last send that did not
   // succeed when this is the same record again (the prompt reopened), so
-  // that the service stores it once. Any JSON reply refreshes the screen. A send that is refused or gets no usable
-  // reply stops the indicator, says why, and then runs reopenPrompt (on the
-  // main queue) so that the person gets back what they typed. Nothing is sent
-  // when the record cannot be written as JSON text.
+  // that the service stores it once. Any JSON reply refreshes the screen. A send that is refused or
+  // gets no usable reply stops the indicator, says why, and then runs reopenPrompt (on the main
+  // queue) so that the person gets back what they typed. Nothing is sent when the record cannot be
+  // written as JSON text.
   void sendRecord(const Endpoint& endpoint, const nlohmann::json& record, bool printReply,
-                  std::function<void()> reopenPrompt,
-                  std::function<void()> afterSuccess = {});
+                  std::function<void()> reopenPrompt, std::function<void()> afterSuccess = {});
 
   // Asks once more (the title and message, "Delete" and "Cancel"), then
   // sends the record to the endpoint; once the service has removed what this

@@ -54,12 +54,11 @@ void InterestedViewController::showEditPrompt(const std::optional<std::string>& 
   const auto userName = Utility::storedUserName();
   const auto id = itemId();
   if (item() && userName && id && RecordText::text(*item(), key::postedBy) == userName) {
-    remove = Prompt::OtherAction{"Delete", [self, id = *id, userName = *userName] {
-                                   self->confirmRemoval("Delete Deal",
-                                                        "Remove this deal for everyone?",
-                                                        ServerApi::removeItem,
-                                                        {{key::itemId, id}, {key::name, userName}});
-                                 }};
+    remove = Prompt::OtherAction{
+        "Delete", [self, id = *id, userName = *userName] {
+          self->confirmRemoval("Delete Deal", "Remove this deal for everyone?",
+                               ServerApi::removeItem, {{key::itemId, id}, {key::name, userName}});
+        }};
   }
   Prompt::show(
       *this, "Add Item", DealForm::fields(name, description, price), "Save",

@@ -67,9 +67,7 @@ std::optional<std::string> prefixed(const char* prefix, const std::optional<std:
 
 ItemDetailViewController::ItemDetailViewController(ListScreenValues values, Reread reread,
                                                    Corrections corrections)
-    : ListViewController(std::move(values)),
-      reread_(reread),
-      corrections_(std::move(corrections)) {
+    : ListViewController(std::move(values)), reread_(reread), corrections_(std::move(corrections)) {
   outlet("refreshButton", refreshButton_);
   outlet("itemName", itemName_);
   outlet("descriptionLabel", descriptionLabel_);
@@ -231,7 +229,8 @@ void ItemDetailViewController::showCorrectionPrompt(const std::string& id,
                            [self, id, typed] { self->showCorrectionPrompt(id, typed); });
         }
       },
-      Prompt::OtherAction{"Withdraw", [self, id, quantity] { self->confirmWithdrawal(id, quantity); }});
+      Prompt::OtherAction{"Withdraw",
+                          [self, id, quantity] { self->confirmWithdrawal(id, quantity); }});
 }
 
 void ItemDetailViewController::confirmWithdrawal(const std::string& id,

@@ -466,7 +466,8 @@ TEST_F(QtAppTest, TheKeyboardWorksAsOnADesktop) {
   ASSERT_EQ(order.size(), 3U);
   for (QPushButton* barButton : order) {
     EXPECT_EQ(barButton->focusPolicy(), Qt::NoFocus) << barButton->text().toStdString();
-    EXPECT_EQ(barButton->shortcut(), QKeySequence(QStringLiteral("Alt+") + barButton->text().at(0)));
+    EXPECT_EQ(barButton->shortcut(),
+              QKeySequence(QStringLiteral("Alt+") + barButton->text().at(0)));
   }
   key(&window(), Qt::Key_A, Qt::AltModifier);
   EXPECT_TRUE(waitFor([this] { return dialog() != nullptr; })) << "Alt+A adds";
@@ -522,19 +523,21 @@ TEST_F(QtAppTest, OnAShortWindowTheDealScreenClipsNothingAndKeepsRowsInView) {
   toStores();
   testsupport::HttpClient service(server_->port());
   service.request("POST", "/kelvane/qx/addStore.php", R"(store={"name":"Deli","created":"Bo"})");
-  service.request("POST", "/kelvane/qx/addItem.php",
-                  R"(item={"storeId":"1","name":"Oat milk from the farm down the road, two for one on Fridays","description":"A long description of the deal that takes more than one line to say","price":"2.50","posted":"Bo"})");
+  service.request(
+      "POST", "/kelvane/qx/addItem.php",
+      R"(item={"storeId":"1","name":"Oat milk from the farm down the road, two for one on Fridays","description":"A long description of the deal that takes more than one line to say","price":"2.50","posted":"Bo"})");
   for (int i = 1; i <= 6; ++i) {
-    service.request("POST", "/kelvane/qx/addInterested.php",
-                    R"(interested={"itemId":"1","name":"Person )" + std::to_string(i) +
-                        R"(","qty":"1"})");
+    service.request(
+        "POST", "/kelvane/qx/addInterested.php",
+        R"(interested={"itemId":"1","name":"Person )" + std::to_string(i) + R"(","qty":"1"})");
   }
   click("Refresh");
   ASSERT_TRUE(waitFor([this] { return rows().size() == 1; }));
   clickRow(0);
   ASSERT_TRUE(waitFor([this] { return rows().size() == 1; }));
   clickRow(0);
-  ASSERT_TRUE(waitFor([this] { return rows().size() == 6 && labelText("totalLabel") == "Total: 6"; }));
+  ASSERT_TRUE(
+      waitFor([this] { return rows().size() == 6 && labelText("totalLabel") == "Total: 6"; }));
   window().setMinimumSize(0, 0);  // as on a screen smaller than the usual minimum
   window().resize(360, 400);
   settle();
@@ -550,7 +553,8 @@ TEST_F(QtAppTest, OnAShortWindowTheDealScreenClipsNothingAndKeepsRowsInView) {
   // the left margin is the tile's).
   QWidget* screenView = launcher_->renderer().screen();
   const QImage drawn = screenView->grab().toImage();
-  const QImage tile(QString::fromStdString(std::string(VANTORY_SOURCE_DIR) + "/resources/background.jpg"));
+  const QImage tile(
+      QString::fromStdString(std::string(VANTORY_SOURCE_DIR) + "/resources/background.jpg"));
   ASSERT_FALSE(tile.isNull());
   for (const int y : {40, 150, 250}) {
     EXPECT_EQ(drawn.pixelColor(4, y), tile.pixelColor(4 % tile.width(), y % tile.height()))

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <cstdio>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -293,9 +293,9 @@ TEST_F(TerminalAppTest, BackAndRefreshKeepThePlaceInTheList) {
     if (reverse == std::string::npos) {
       return last + "marked: nothing";
     }
-    const std::string marked = std::regex_replace(
-        drawn.substr(reverse, drawn.find('\n', reverse) - reverse), std::regex("\x1B\\[[0-9;]*m"),
-        "");
+    const std::string marked =
+        std::regex_replace(drawn.substr(reverse, drawn.find('\n', reverse) - reverse),
+                           std::regex("\x1B\\[[0-9;]*m"), "");
     return last + "marked:" + marked;
   };
   const std::string before = settled();

@@ -272,9 +272,9 @@ TEST(ItemDetail, OwnRowsAreCorrectedOrWithdrawnAndOthersRowsOpenNothing) {
     buttons.push_back(action->title());
   }
   EXPECT_EQ(buttons, (std::vector<std::string>{"Save", "Withdraw", "Cancel"}));
-  app.service().reply("/kelvane/qx/updateInterested.php",
-                      R"({"error":"This interest is someone else's: only they can change or remove it."})",
-                      403);
+  app.service().reply(
+      "/kelvane/qx/updateInterested.php",
+      R"({"error":"This interest is someone else's: only they can change or remove it."})", 403);
   app.typeIntoAlertField(0, "5");
   app.tapAlertButton("Save");
   EXPECT_EQ(app.alertMessage(),
@@ -307,10 +307,12 @@ TEST(ItemDetail, OwnRowsAreCorrectedOrWithdrawnAndOthersRowsOpenNothing) {
       sent.push_back(request.path + " " + request.body);
     }
   }
-  EXPECT_EQ(sent, (std::vector<std::string>{
-                      R"(/kelvane/qx/updateInterested.php interested={"id":"8","name":"Ann Lee","qty":"5"})",
-                      R"(/kelvane/qx/updateInterested.php interested={"id":"8","name":"Ann Lee","qty":"5"})",
-                      R"(/kelvane/qx/removeInterested.php interested={"id":"8","name":"Ann Lee"})"}));
+  EXPECT_EQ(
+      sent,
+      (std::vector<std::string>{
+          R"(/kelvane/qx/updateInterested.php interested={"id":"8","name":"Ann Lee","qty":"5"})",
+          R"(/kelvane/qx/updateInterested.php interested={"id":"8","name":"Ann Lee","qty":"5"})",
+          R"(/kelvane/qx/removeInterested.php interested={"id":"8","name":"Ann Lee"})"}));
 
   // The purchases screen does the same with its own endpoints.
   app.service().reply(kBoughtPath, R"({"Bought":[{"id":"3","name":"Ann Lee","qty":"1"}]})");

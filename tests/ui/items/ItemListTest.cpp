@@ -175,8 +175,8 @@ std::vector<std::string> barTitles(platform::ViewController& screen) {
 TEST(Removal, OwnDealsAndEmptyOwnStoresCanBeDeletedAndAreGoneAfterIt) {
   {
     AppHarness app;
-    auto& theirs = openStore(app, R"({"id":"1","name":"Deli","created_by":"Jo"})",
-                             R"({"Items":[]})");
+    auto& theirs =
+        openStore(app, R"({"id":"1","name":"Deli","created_by":"Jo"})", R"({"Items":[]})");
     EXPECT_EQ(barTitles(theirs), (std::vector<std::string>{"Add", "Refresh"}));
   }
   AppHarness app;
