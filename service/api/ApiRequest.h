@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -9,11 +10,12 @@ namespace vantory::service {
 // only the one a handler reads.
 struct ApiRequest {
   ApiRequest(std::string requestMethod, std::string requestTarget, std::string requestBody = {},
-             std::string key = {})
+             std::string key = {}, std::optional<std::string> signedIn = std::nullopt)
       : method(std::move(requestMethod)),
         target(std::move(requestTarget)),
         body(std::move(requestBody)),
-        idempotencyKey(std::move(key)) {}
+        idempotencyKey(std::move(key)),
+        signedInAs(std::move(signedIn)) {}
 
   std::string method;  // "GET", "POST", ...
   std::string target;  // path and query, as on the request line
@@ -21,6 +23,9 @@ struct ApiRequest {
   // The Idempotency-Key header of a write, empty when it has none: a resend
   // with the same key gets the first reply instead of a second write.
   std::string idempotencyKey;
+  // With a user list: the name the person signed in with. A correction may
+  // then only name them.
+  std::optional<std::string> signedInAs;
 };
 
 }  // namespace vantory::service

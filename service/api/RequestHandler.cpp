@@ -195,12 +195,18 @@ RequestHandler::RequestHandler(Storage& storage) : storage_(storage) {
   routes_["addInterested.php"] = post(&RequestHandler::addInterested);
   routes_["getBought.php"] = get(&RequestHandler::getBought);
   routes_["addBuy.php"] = post(&RequestHandler::addBuy);
-  routes_["updateInterested.php"] = post(&RequestHandler::updateInterested);
-  routes_["removeInterested.php"] = post(&RequestHandler::removeInterested);
-  routes_["updateBuy.php"] = post(&RequestHandler::updateBuy);
-  routes_["removeBuy.php"] = post(&RequestHandler::removeBuy);
-  routes_["removeItem.php"] = post(&RequestHandler::removeItem);
-  routes_["removeStore.php"] = post(&RequestHandler::removeStore);
+  const auto correction = [&post](ApiReply (RequestHandler::*member)(std::string_view),
+                                  std::string_view parameter) {
+    Route route = post(member);
+    route.correctionOf = parameter;
+    return route;
+  };
+  routes_["updateInterested.php"] = correction(&RequestHandler::updateInterested, "interested");
+  routes_["removeInterested.php"] = correction(&RequestHandler::removeInterested, "interested");
+  routes_["updateBuy.php"] = correction(&RequestHandler::updateBuy, "buy");
+  routes_["removeBuy.php"] = correction(&RequestHandler::removeBuy, "buy");
+  routes_["removeItem.php"] = correction(&RequestHandler::removeItem, "item");
+  routes_["removeStore.php"] = correction(&RequestHandler::removeStore, "store");
   routes_["searchItem.php"] = post(&RequestHandler::searchItem);
   routes_["searchItem.php"].writes = false;  // a POST that reads
 }
@@ -242,6 +248,19 @@ ApiReply RequestHandler::route(const ApiRequest& request) {
         ApiReply::error(405, std::string(path) + " takes " + endpoint.method + " requests only.");
     reply.allow = endpoint.method;
     return reply;
+  }
+  // With a user list, names are not taken on trust for corrections: one
+  // may only correct, or remove, what is under one's own sign-in name.
+  if (request.signedInAs && !endpoint.correctionOf.empty()) {
+    const auto parsed = bodyRecord(request.body, endpoint.correctionOf);
+    const auto* record = std::get_if<json>(&parsed);
+    const auto name = record != nullptr && record->contains("name") && (*record)["name"].is_string()
+                          ? std::optional((*record)["name"].get<std::string>())
+                          : std::nullopt;
+    if (name && *name != *request.signedInAs) {
+      return ApiReply::error(403, "You are signed in as " + *request.signedInAs +
+                                      ": you can only change or remove what is under that name.");
+    }
   }
   if (endpoint.writes && !request.idempotencyKey.empty()) {
     return writeOnce(request, endpoint);

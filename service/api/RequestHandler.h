@@ -30,9 +30,17 @@ class RequestHandler {
 
  private:
   struct Route {
+    using Run = std::function<ApiReply(RequestHandler&, std::string_view argument)>;
+    Route() = default;
+    Route(std::string routeMethod, Run runner, bool isWrite = false)
+        : method(std::move(routeMethod)), run(std::move(runner)), writes(isWrite) {}
+
     std::string method;
-    std::function<ApiReply(RequestHandler&, std::string_view argument)> run;
+    Run run;
     bool writes = false;  // an Idempotency-Key makes it happen once
+    // A correction's parameter: with a user list, its record's "name" must
+    // be the signed-in person's.
+    std::string_view correctionOf;
   };
 
   ApiReply route(const ApiRequest& request);

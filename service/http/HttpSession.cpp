@@ -278,7 +278,7 @@ void HttpSession::answer() {
 
 void HttpSession::onVerdict(const AccessControl::Verdict& verdict) {
   if (verdict.allowed) {
-    respond();
+    respond(verdict.user);
     return;
   }
   ApiReply reply = ApiReply::error(verdict.status, verdict.message);
@@ -292,9 +292,10 @@ void HttpSession::onVerdict(const AccessControl::Verdict& verdict) {
   send(response, keepAlive);
 }
 
-void HttpSession::respond() {
+void HttpSession::respond(std::optional<std::string> signedInAs) {
   const ApiRequest apiRequest{std::string(request_.method_string()), std::string(request_.target()),
-                              std::move(request_.body()), std::string(request_["Idempotency-Key"])};
+                              std::move(request_.body()), std::string(request_["Idempotency-Key"]),
+                              std::move(signedInAs)};
   // The API keeps its paths; every other path is the web app's, when served.
   const bool api = apiRequest.target.rfind(RequestHandler::kPathPrefix, 0) == 0;
   const ApiReply reply = context_.web != nullptr && !api

@@ -97,8 +97,9 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
       const boost::beast::http::request<boost::beast::http::string_body>& request) const;
   // Answers a request the access control refused, or goes on to respond().
   void onVerdict(const AccessControl::Verdict& verdict);
-  // Hands the admitted request to the handler and sends its reply.
-  void respond();
+  // Hands the admitted request to the handler and sends its reply; with a
+  // user list, who signed in.
+  void respond(std::optional<std::string> signedInAs = std::nullopt);
   // Runs a step of answering, turning any failure into a 500.
   template <typename Work>
   void guarded(Work&& work);

@@ -131,7 +131,7 @@ void AccessControl::check(const std::string& client, std::string_view authorizat
     // Someone already signed in is never kept waiting, whoever guesses.
     if (credentials && proven_.contains(proven)) {
       lock.unlock();
-      done({true, 200, {}, {}});
+      done({true, 200, {}, {}, credentials->first});
       return;
     }
     auto refusal = lockout(byClient_, client, now);
@@ -210,7 +210,7 @@ AccessControl::Verdict AccessControl::conclude(const std::string& client, const 
       (found->second.count == 0 || (!found->second.severalNames && found->second.name == name))) {
     byClient_.erase(found);
   }
-  return {true, 200, {}, {}};
+  return {true, 200, {}, {}, name};
 }
 
 void AccessControl::release(FailureTable& table, const std::string& key) {

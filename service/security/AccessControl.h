@@ -26,10 +26,20 @@ class AccessControl {
   using Clock = std::chrono::steady_clock;
 
   struct Verdict {
+    Verdict() = default;
+    Verdict(bool isAllowed, int replyStatus, std::string text, std::chrono::seconds wait,
+            std::string signedIn = {})
+        : allowed(isAllowed),
+          status(replyStatus),
+          message(std::move(text)),
+          retryAfter(wait),
+          user(std::move(signedIn)) {}
+
     bool allowed = false;
     int status = 200;  // 401, 429, or 503 when the hashing queue is full
     std::string message;
     std::chrono::seconds retryAfter{0};  // for 429 and 503
+    std::string user;                    // who signed in, when allowed
   };
 
   struct Options {

@@ -78,6 +78,12 @@ TEST_F(AccessControlTest, ASignedInGuesserIsLockedOutWhateverHeSpellsOrInterleav
   const auto now = AccessControl::Clock::now();
   access.setClock([now] { return now; });  // no lockout runs out meanwhile
   ASSERT_EQ(statusOf(access, "10.0.0.1", basic("ann", "ann's own")), 200);
+  for (int i = 0; i < 2; ++i) {  // hashed, then known
+    std::string user;
+    access.check("10.0.0.9", basic("ann", "ann's own"),
+                 [&user](AccessControl::Verdict verdict) { user = verdict.user; });
+    EXPECT_EQ(user, "ann") << "the verdict names who signed in";
+  }
 
   // Four guesses at bo's password, then ann's own sign-in spelt anew, again
   // and again: the respellings are known credentials, and clear nothing.

@@ -517,6 +517,35 @@ TEST_F(RequestHandlerTest, PeopleCorrectTheirOwnRecordsAndAreToldWhyNotOthers) {
   EXPECT_EQ(replyOf(post("searchItem.php", R"(search={"query":"milk"})"))["Results"].size(), 0U);
   EXPECT_EQ(post("removeStore.php", R"(store={"storeId":"1","name":"Ann"})").status, 200);
   EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"].size(), 0U);
+
+  // With a user list, a correction names the person signed in, or nobody.
+  const std::string store = add("addStore.php", R"(store={"name":"Cafe","created":"Bo"})");
+  const std::string tea =
+      add("addItem.php", R"(item={"storeId":")" + store +
+                             R"(","name":"Tea","description":"","price":"1","posted":"Bo"})");
+  const std::string bosWish =
+      add("addInterested.php", R"(interested={"itemId":")" + tea + R"(","name":"Bo","qty":"1"})");
+  const std::string withdraw = R"(interested={"id":")" + bosWish + R"(","name":"Bo"})";
+  const auto posing =
+      handler_->handle({"POST", "/kelvane/qx/removeInterested.php", withdraw, "", "ann"});
+  EXPECT_EQ(posing.status, 403);
+  EXPECT_EQ(replyOf(posing)["error"],
+            "You are signed in as ann: you can only change or remove what is under that name.");
+  EXPECT_EQ(handler_
+                ->handle({"POST", "/kelvane/qx/removeItem.php",
+                          R"(item={"itemId":")" + tea + R"(","name":"Bo"})", "", "ann"})
+                .status,
+            403);
+  EXPECT_EQ(
+      handler_->handle({"POST", "/kelvane/qx/removeInterested.php", withdraw, "", "Bo"}).status,
+      200);
+  EXPECT_EQ(
+      handler_
+          ->handle({"POST", "/kelvane/qx/addInterested.php",
+                    R"(interested={"itemId":")" + tea + R"(","name":"Bo","qty":"1"})", "", "ann"})
+          .status,
+      200)
+      << "additions still take names on trust";
 }
 
 TEST_F(RequestHandlerTest, APriceWithADecimalCommaIsStoredWithAPoint) {
