@@ -1,8 +1,6 @@
 #include "Settings.h"
 
-#include <cctype>
 #include <cstdlib>
-#include <string_view>
 
 #include "net/ServerApi.h"
 #include "platform/Url.h"
@@ -22,22 +20,6 @@ std::optional<std::string> storedText(const char* key) {
   return value && value->is_string() ? std::optional(value->get<std::string>()) : std::nullopt;
 }
 
-std::string percentEncoded(std::string_view text) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~') {
-      out += c;
-    } else {
-      out += '%';
-      out += hex[byte >> 4U];
-      out += hex[byte & 0x0FU];
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string Settings::startupServiceAddress(const std::optional<std::string>& givenForThisRun) {
@@ -47,25 +29,9 @@ std::string Settings::startupServiceAddress(const std::optional<std::string>& gi
           : storedText(kServiceHostKey).value_or(std::string(ServerApi::defaultBaseAddress)));
 }
 
-std::string Settings::withPasswordFromEnvironment(std::string address) {
+std::string Settings::withPasswordFromEnvironment(const std::string& address) {
   const char* password = std::getenv(kPasswordVariable);
-  const std::size_t schemeEnd = address.find("://");
-  if (password == nullptr || *password == '\0' || schemeEnd == std::string::npos) {
-    return address;
-  }
-  const std::size_t authorityStart = schemeEnd + 3;
-  const std::size_t authorityEnd = address.find_first_of("/?#", authorityStart);
-  const std::string_view authority = std::string_view(address).substr(
-      authorityStart,
-      authorityEnd == std::string::npos ? std::string::npos : authorityEnd - authorityStart);
-  const std::size_t at = authority.rfind('@');
-  // Only a name without a password takes it: a password written in the
-  // address is what the person meant.
-  if (at == std::string_view::npos || authority.substr(0, at).find(':') != std::string_view::npos) {
-    return address;
-  }
-  address.insert(authorityStart + at, ":" + percentEncoded(password));
-  return address;
+  return password != nullptr ? platform::Url::withPassword(address, password) : address;
 }
 
 std::optional<std::string> Settings::registeredName() { return Utility::storedUserName(); }

@@ -24,7 +24,7 @@ class Settings {
   static std::string startupServiceAddress(const std::optional<std::string>& givenForThisRun);
   // The address with the password from VANTORY_PASSWORD, when it names a
   // user without one.
-  static std::string withPasswordFromEnvironment(std::string address);
+  static std::string withPasswordFromEnvironment(const std::string& address);
 
   static std::optional<std::string> registeredName();
   // The address in use now.

@@ -1,5 +1,7 @@
 #include "Url.h"
 
+#include <cctype>
+
 #include <curl/curl.h>
 
 #include <memory>
@@ -50,12 +52,16 @@ bool curlAccepts(const std::string& text) {
   return hasHost;
 }
 
-}  // namespace
-
-std::string Url::withoutCredentials(std::string_view text) {
+// Where the user information of an address stands ("ann:pw" of
+// "https://ann:pw@host"): from `start` to the '@' at `end`.
+struct UserInfo {
+  std::size_t start;
+  std::size_t end;
+};
+std::optional<UserInfo> userInfoOf(std::string_view text) {
   const std::size_t schemeEnd = text.find("://");
   if (schemeEnd == std::string_view::npos) {
-    return std::string(text);
+    return std::nullopt;
   }
   const std::size_t authorityStart = schemeEnd + 3;
   const std::size_t authorityEnd = text.find_first_of("/?#", authorityStart);
@@ -64,11 +70,46 @@ std::string Url::withoutCredentials(std::string_view text) {
                                                              : authorityEnd - authorityStart);
   const std::size_t at = authority.rfind('@');
   if (at == std::string_view::npos) {
+    return std::nullopt;
+  }
+  return UserInfo{authorityStart, authorityStart + at};
+}
+
+}  // namespace
+
+std::string Url::withoutCredentials(std::string_view text) {
+  const auto info = userInfoOf(text);
+  if (!info) {
     return std::string(text);
   }
-  std::string shown(text.substr(0, authorityStart));
-  shown += text.substr(authorityStart + at + 1);
+  std::string shown(text.substr(0, info->start));
+  shown += text.substr(info->end + 1);
   return shown;
+}
+
+std::string Url::withPassword(std::string_view text, std::string_view password) {
+  const auto info = userInfoOf(text);
+  // Only a name without a password takes it: a password written in the
+  // address is what the person meant.
+  if (password.empty() || !info ||
+      text.substr(info->start, info->end - info->start).find(':') != std::string_view::npos) {
+    return std::string(text);
+  }
+  static const char hex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (const char c : password) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~') {
+      encoded += c;
+    } else {
+      encoded += '%';
+      encoded += hex[byte >> 4U];
+      encoded += hex[byte & 0x0FU];
+    }
+  }
+  std::string address(text);
+  address.insert(info->end, ":" + encoded);
+  return address;
 }
 
 std::optional<Url> Url::fromString(std::string_view text) {

@@ -15,6 +15,9 @@ class Url {
   // The address with any "name:password@" taken out, for showing and
   // logging: credentials in an address are never printed.
   static std::string withoutCredentials(std::string_view text);
+  // The address with the password (percent-encoded) put after its user name,
+  // when it names a user without one; otherwise the address as it is.
+  static std::string withPassword(std::string_view text, std::string_view password);
 
   // The text exactly as given.
   const std::string& absoluteString() const { return text_; }

@@ -424,24 +424,24 @@ ApiReply RequestHandler::removeBuy(std::string_view body) {
 }
 
 ApiReply RequestHandler::removeItem(std::string_view body) {
-  return withRecord(body, "item", [this](RecordValidator& record) {
-    const std::int64_t itemId = record.id("itemId");
-    const std::string name = record.name("name", "Your name");
-    if (auto refusal = invalid(record)) {
-      return *refusal;
-    }
-    return corrected(storage_.removeItem(itemId, name), itemId, "deal");
-  });
+  return removeOwn(body, "item", "itemId", "deal", &Storage::removeItem);
 }
 
 ApiReply RequestHandler::removeStore(std::string_view body) {
-  return withRecord(body, "store", [this](RecordValidator& record) {
-    const std::int64_t storeId = record.id("storeId");
+  return removeOwn(body, "store", "storeId", "store", &Storage::removeStore);
+}
+
+ApiReply RequestHandler::removeOwn(std::string_view body, std::string_view parameter,
+                                   const char* idKey, const char* what,
+                                   Correction (Storage::*remove)(std::int64_t,
+                                                                 const std::string&)) {
+  return withRecord(body, parameter, [&](RecordValidator& record) {
+    const std::int64_t id = record.id(idKey);
     const std::string name = record.name("name", "Your name");
     if (auto refusal = invalid(record)) {
       return *refusal;
     }
-    return corrected(storage_.removeStore(storeId, name), storeId, "store");
+    return corrected((storage_.*remove)(id, name), id, what);
   });
 }
 

@@ -67,6 +67,10 @@ class RequestHandler {
   ApiReply removeStore(std::string_view body);
 
   ApiReply addQuantity(std::string_view body, std::string_view parameter, bool purchase);
+  // A deal or store of one's own removed: the record names it by `idKey`.
+  ApiReply removeOwn(std::string_view body, std::string_view parameter, const char* idKey,
+                     const char* what,
+                     Correction (Storage::*remove)(std::int64_t, const std::string&));
   // A quantity of one's own changed (with "qty") or taken back.
   ApiReply correctQuantity(std::string_view body, std::string_view parameter, bool purchase,
                            bool remove);

@@ -44,7 +44,8 @@ bool acceptsGzip(std::string_view acceptEncoding) {
     std::transform(token.begin(), token.end(), token.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const std::string name = token.substr(0, token.find(';'));
-    if ((name == "gzip" || name == "*") && !std::regex_search(token, std::regex(";q=0(\\.0*)?$"))) {
+    static const std::regex refused(";q=0(\\.0*)?$");
+    if ((name == "gzip" || name == "*") && !std::regex_search(token, refused)) {
       return true;
     }
     start = end + 1;

@@ -159,9 +159,7 @@ std::optional<KeptReply> PostgresStorage::writeOnce(
     const std::string& key, const std::string& fingerprint,
     const std::function<std::optional<KeptReply>()>& write) {
   return commits_.run([&](PgConnection& db) -> std::optional<KeptReply> {
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
-                                 std::chrono::system_clock::now().time_since_epoch())
-                                 .count();
+    const std::int64_t now = secondsSinceEpoch();
     // The key is taken first: another instance sending the same key waits
     // here until this transaction ends, then finds the key and its reply.
     const bool ours = db.run("take_key",
@@ -417,17 +415,28 @@ std::optional<std::vector<QuantityRow>> PostgresStorage::listPurchases(std::int6
                         itemId);
 }
 
-Correction PostgresStorage::correctQuantity(const char* table, std::int64_t id,
+namespace {
+
+const PostgresStorage::QuantityStatements kInterestCorrections{
+    {"interest_by_id", "SELECT item_id, name, qty FROM interests WHERE id = $1 FOR UPDATE"},
+    {"update_interest", "UPDATE interests SET qty = $2 WHERE id = $1"},
+    {"remove_interest", "DELETE FROM interests WHERE id = $1"},
+    {"recount_interest", "UPDATE items SET interested = interested + $2 WHERE id = $1"}};
+const PostgresStorage::QuantityStatements kPurchaseCorrections{
+    {"purchase_by_id", "SELECT item_id, name, qty FROM purchases WHERE id = $1 FOR UPDATE"},
+    {"update_purchase", "UPDATE purchases SET qty = $2 WHERE id = $1"},
+    {"remove_purchase", "DELETE FROM purchases WHERE id = $1"},
+    {"recount_purchase", "UPDATE items SET bought = bought + $2 WHERE id = $1"}};
+
+}  // namespace
+
+Correction PostgresStorage::correctQuantity(Quantities records, std::int64_t id,
                                             const std::string& name,
                                             std::optional<std::int64_t> qty) {
-  const bool interests = std::string_view(table) == "interests";
+  const auto& sql = records == Quantities::interests ? kInterestCorrections : kPurchaseCorrections;
   return write([&](PgConnection& db) {
     // The record's row stays locked until the counter has followed it.
-    const auto record =
-        db.run(interests ? "interest_by_id" : "purchase_by_id",
-               interests ? "SELECT item_id, name, qty FROM interests WHERE id = $1 FOR UPDATE"
-                         : "SELECT item_id, name, qty FROM purchases WHERE id = $1 FOR UPDATE",
-               {text(id)});
+    const auto record = db.run(sql.select.name, sql.select.sql, {text(id)});
     if (record.rows() == 0) {
       return Correction::unknown;
     }
@@ -437,40 +446,13 @@ Correction PostgresStorage::correctQuantity(const char* table, std::int64_t id,
     const std::int64_t itemId = record.integer(0, 0);
     const std::int64_t before = record.integer(0, 2);
     if (qty) {
-      db.run(interests ? "update_interest" : "update_purchase",
-             interests ? "UPDATE interests SET qty = $2 WHERE id = $1"
-                       : "UPDATE purchases SET qty = $2 WHERE id = $1",
-             {text(id), text(*qty)});
+      db.run(sql.update.name, sql.update.sql, {text(id), text(*qty)});
     } else {
-      db.run(
-          interests ? "remove_interest" : "remove_purchase",
-          interests ? "DELETE FROM interests WHERE id = $1" : "DELETE FROM purchases WHERE id = $1",
-          {text(id)});
+      db.run(sql.remove.name, sql.remove.sql, {text(id)});
     }
-    db.run(interests ? "recount_interest" : "recount_purchase",
-           interests ? "UPDATE items SET interested = interested + $2 WHERE id = $1"
-                     : "UPDATE items SET bought = bought + $2 WHERE id = $1",
-           {text(itemId), text(qty.value_or(0) - before)});
+    db.run(sql.count.name, sql.count.sql, {text(itemId), text(qty.value_or(0) - before)});
     return Correction::done;
   });
-}
-
-Correction PostgresStorage::updateInterest(std::int64_t id, const std::string& name,
-                                           std::int64_t qty) {
-  return correctQuantity("interests", id, name, qty);
-}
-
-Correction PostgresStorage::removeInterest(std::int64_t id, const std::string& name) {
-  return correctQuantity("interests", id, name, std::nullopt);
-}
-
-Correction PostgresStorage::updatePurchase(std::int64_t id, const std::string& name,
-                                           std::int64_t qty) {
-  return correctQuantity("purchases", id, name, qty);
-}
-
-Correction PostgresStorage::removePurchase(std::int64_t id, const std::string& name) {
-  return correctQuantity("purchases", id, name, std::nullopt);
 }
 
 Correction PostgresStorage::removeItem(std::int64_t itemId, const std::string& name) {

@@ -57,12 +57,23 @@ class PostgresStorage : public Storage {
   std::optional<std::vector<QuantityRow>> listInterests(std::int64_t itemId) override;
   std::optional<std::vector<QuantityRow>> listPurchases(std::int64_t itemId) override;
   std::vector<ItemRow> search(const std::string& text) override;
-  Correction updateInterest(std::int64_t id, const std::string& name, std::int64_t qty) override;
-  Correction removeInterest(std::int64_t id, const std::string& name) override;
-  Correction updatePurchase(std::int64_t id, const std::string& name, std::int64_t qty) override;
-  Correction removePurchase(std::int64_t id, const std::string& name) override;
+  Correction correctQuantity(Quantities records, std::int64_t id, const std::string& name,
+                             std::optional<std::int64_t> qty) override;
   Correction removeItem(std::int64_t itemId, const std::string& name) override;
   Correction removeStore(std::int64_t storeId, const std::string& name) override;
+  // A prepared statement: its name on each connection and its text.
+  struct Statement {
+    const char* name;
+    const char* sql;
+  };
+  // The statements that correct interests or purchases.
+  struct QuantityStatements {
+    Statement select;  // item_id, name, qty of a record by id, locked
+    Statement update;  // its qty
+    Statement remove;
+    Statement count;  // adds to the deal's counter
+  };
+
   std::optional<KeptReply> writeOnce(
       const std::string& key, const std::string& fingerprint,
       const std::function<std::optional<KeptReply>()>& write) override;
@@ -71,15 +82,7 @@ class PostgresStorage : public Storage {
   int schemaVersion() const { return schemaVersion_; }
 
  private:
-  // A quantity changed, or taken back when `qty` is absent.
-  Correction correctQuantity(const char* table, std::int64_t id, const std::string& name,
-                             std::optional<std::int64_t> qty);
   class Lease;
-  // A prepared statement: its name on each connection and its text.
-  struct Statement {
-    const char* name;
-    const char* sql;
-  };
 
   std::unique_ptr<PgConnection> connect();
   std::unique_ptr<PgConnection> borrow();

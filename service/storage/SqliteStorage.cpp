@@ -201,16 +201,6 @@ auto SqliteStorage::readOne(Work&& work) {
   return work(lease.connection());
 }
 
-namespace {
-
-std::int64_t secondsNow() {
-  return std::chrono::duration_cast<std::chrono::seconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
-
 template <typename Work>
 auto SqliteStorage::write(Work&& work) {
   if (auto* joined = JoinedWrites<SqliteConnection>::of(this)) {
@@ -223,7 +213,7 @@ std::optional<KeptReply> SqliteStorage::writeOnce(
     const std::string& key, const std::string& fingerprint,
     const std::function<std::optional<KeptReply>()>& write) {
   return commits_.run([&](SqliteConnection& db) -> std::optional<KeptReply> {
-    const std::int64_t now = secondsNow();
+    const std::int64_t now = secondsSinceEpoch();
     // The key is taken first, so a second request with it finds it.
     const bool ours = db.prepare(
                             "INSERT INTO idempotency_keys (key, fingerprint, status, reply, "
@@ -406,9 +396,24 @@ std::optional<std::vector<QuantityRow>> SqliteStorage::listPurchases(std::int64_
                         itemId);
 }
 
-Correction SqliteStorage::correctQuantity(const QuantitySql& sql, std::int64_t id,
+namespace {
+
+// Literals: the connection keeps its statements by the SQL's address.
+constexpr SqliteStorage::QuantitySql kInterestSql{
+    "SELECT item_id, name, qty FROM interests WHERE id = ?1",
+    "UPDATE interests SET qty = ?2 WHERE id = ?1", "DELETE FROM interests WHERE id = ?1",
+    "UPDATE items SET interested = interested + ?2 WHERE id = ?1"};
+constexpr SqliteStorage::QuantitySql kPurchaseSql{
+    "SELECT item_id, name, qty FROM purchases WHERE id = ?1",
+    "UPDATE purchases SET qty = ?2 WHERE id = ?1", "DELETE FROM purchases WHERE id = ?1",
+    "UPDATE items SET bought = bought + ?2 WHERE id = ?1"};
+
+}  // namespace
+
+Correction SqliteStorage::correctQuantity(Quantities records, std::int64_t id,
                                           const std::string& name,
                                           std::optional<std::int64_t> qty) {
+  const auto& sql = records == Quantities::interests ? kInterestSql : kPurchaseSql;
   return write([&](SqliteConnection& db) {
     auto record = db.prepare(sql.select);
     record.bind(1, id);
@@ -428,38 +433,6 @@ Correction SqliteStorage::correctQuantity(const QuantitySql& sql, std::int64_t i
     db.prepare(sql.count).bind(1, itemId).bind(2, qty.value_or(0) - before).step();
     return Correction::done;
   });
-}
-
-namespace {
-
-// Literals: the connection keeps its statements by the SQL's address.
-constexpr SqliteStorage::QuantitySql kInterestSql{
-    "SELECT item_id, name, qty FROM interests WHERE id = ?1",
-    "UPDATE interests SET qty = ?2 WHERE id = ?1", "DELETE FROM interests WHERE id = ?1",
-    "UPDATE items SET interested = interested + ?2 WHERE id = ?1"};
-constexpr SqliteStorage::QuantitySql kPurchaseSql{
-    "SELECT item_id, name, qty FROM purchases WHERE id = ?1",
-    "UPDATE purchases SET qty = ?2 WHERE id = ?1", "DELETE FROM purchases WHERE id = ?1",
-    "UPDATE items SET bought = bought + ?2 WHERE id = ?1"};
-
-}  // namespace
-
-Correction SqliteStorage::updateInterest(std::int64_t id, const std::string& name,
-                                         std::int64_t qty) {
-  return correctQuantity(kInterestSql, id, name, qty);
-}
-
-Correction SqliteStorage::removeInterest(std::int64_t id, const std::string& name) {
-  return correctQuantity(kInterestSql, id, name, std::nullopt);
-}
-
-Correction SqliteStorage::updatePurchase(std::int64_t id, const std::string& name,
-                                         std::int64_t qty) {
-  return correctQuantity(kPurchaseSql, id, name, qty);
-}
-
-Correction SqliteStorage::removePurchase(std::int64_t id, const std::string& name) {
-  return correctQuantity(kPurchaseSql, id, name, std::nullopt);
 }
 
 Correction SqliteStorage::removeItem(std::int64_t itemId, const std::string& name) {

@@ -46,10 +46,8 @@ class SqliteStorage : public Storage {
   std::optional<std::vector<QuantityRow>> listInterests(std::int64_t itemId) override;
   std::optional<std::vector<QuantityRow>> listPurchases(std::int64_t itemId) override;
   std::vector<ItemRow> search(const std::string& text) override;
-  Correction updateInterest(std::int64_t id, const std::string& name, std::int64_t qty) override;
-  Correction removeInterest(std::int64_t id, const std::string& name) override;
-  Correction updatePurchase(std::int64_t id, const std::string& name, std::int64_t qty) override;
-  Correction removePurchase(std::int64_t id, const std::string& name) override;
+  Correction correctQuantity(Quantities records, std::int64_t id, const std::string& name,
+                             std::optional<std::int64_t> qty) override;
   Correction removeItem(std::int64_t itemId, const std::string& name) override;
   Correction removeStore(std::int64_t storeId, const std::string& name) override;
   // The statements that correct interests or purchases.
@@ -84,9 +82,6 @@ class SqliteStorage : public Storage {
                                           std::int64_t itemId, const std::string& name,
                                           std::int64_t qty);
   std::optional<std::vector<QuantityRow>> listQuantities(const char* sql, std::int64_t itemId);
-  // A quantity changed, or taken back when `qty` is absent.
-  Correction correctQuantity(const QuantitySql& sql, std::int64_t id, const std::string& name,
-                             std::optional<std::int64_t> qty);
 
   std::filesystem::path file_;
   // Released last, once every connection is closed: closing another

@@ -78,13 +78,24 @@ class Storage {
   virtual std::optional<std::vector<QuantityRow>> listPurchases(std::int64_t itemId) = 0;
 
   // Corrections by the person a record is under (`name`): a quantity
-  // changed or taken back, with the deal's counter in the same transaction;
+  // changed, or taken back when `qty` is absent, with the deal's counter in the same transaction;
   // a deal removed while nobody else wants or bought it (its poster's own
   // records go with it); a store removed while it has no deals.
-  virtual Correction updateInterest(std::int64_t id, const std::string& name, std::int64_t qty) = 0;
-  virtual Correction removeInterest(std::int64_t id, const std::string& name) = 0;
-  virtual Correction updatePurchase(std::int64_t id, const std::string& name, std::int64_t qty) = 0;
-  virtual Correction removePurchase(std::int64_t id, const std::string& name) = 0;
+  enum class Quantities { interests, purchases };
+  virtual Correction correctQuantity(Quantities records, std::int64_t id, const std::string& name,
+                                     std::optional<std::int64_t> qty) = 0;
+  Correction updateInterest(std::int64_t id, const std::string& name, std::int64_t qty) {
+    return correctQuantity(Quantities::interests, id, name, qty);
+  }
+  Correction removeInterest(std::int64_t id, const std::string& name) {
+    return correctQuantity(Quantities::interests, id, name, std::nullopt);
+  }
+  Correction updatePurchase(std::int64_t id, const std::string& name, std::int64_t qty) {
+    return correctQuantity(Quantities::purchases, id, name, qty);
+  }
+  Correction removePurchase(std::int64_t id, const std::string& name) {
+    return correctQuantity(Quantities::purchases, id, name, std::nullopt);
+  }
   virtual Correction removeItem(std::int64_t itemId, const std::string& name) = 0;
   virtual Correction removeStore(std::int64_t storeId, const std::string& name) = 0;
   // Deals whose name or description holds the text, ignoring case; every
@@ -100,6 +111,12 @@ class Storage {
       const std::string& key, const std::string& fingerprint,
       const std::function<std::optional<KeptReply>()>& write) = 0;
   static constexpr std::chrono::hours kIdempotencyKeyLifetime{48};
+  // Seconds since 1970, as keys are dated.
+  static std::int64_t secondsSinceEpoch() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+  }
 
   // A value that changes whenever anything is committed, by this server or
   // another one sharing the storage. Cheap to read; read it before the data

@@ -316,16 +316,10 @@ class FailingStorage : public vantory::service::Storage {
     fail();
   }
   std::vector<vantory::service::ItemRow> search(const std::string&) override { fail(); }
-  vantory::service::Correction updateInterest(std::int64_t, const std::string&,
-                                              std::int64_t) override {
+  vantory::service::Correction correctQuantity(Quantities, std::int64_t, const std::string&,
+                                               std::optional<std::int64_t>) override {
     fail();
   }
-  vantory::service::Correction removeInterest(std::int64_t, const std::string&) override { fail(); }
-  vantory::service::Correction updatePurchase(std::int64_t, const std::string&,
-                                              std::int64_t) override {
-    fail();
-  }
-  vantory::service::Correction removePurchase(std::int64_t, const std::string&) override { fail(); }
   vantory::service::Correction removeItem(std::int64_t, const std::string&) override { fail(); }
   vantory::service::Correction removeStore(std::int64_t, const std::string&) override { fail(); }
   std::optional<vantory::service::KeptReply> writeOnce(
