@@ -6,8 +6,8 @@
 #include "app/Settings.h"
 #include "app/VantoryApplication.h"
 #include "net/ServerApi.h"
-#include "platform/CurlUrlSession.h"
 #include "platform/Url.h"
+#include "platform/UrlSession.h"
 #include "platform/UserDefaults.h"
 #include "platform/toolkit/Bundle.h"
 
@@ -27,7 +27,10 @@ std::string AppStart::start(const std::shared_ptr<AppDelegate>& delegate, const 
       throw std::runtime_error("cannot read the certificate authority file " +
                                options.certificateAuthority->string());
     }
-    platform::CurlUrlSession::setCertificateAuthorityFile(options.certificateAuthority->string());
+    if (!platform::UrlSession::trustCertificateAuthorityFile(
+            options.certificateAuthority->string())) {
+      throw std::runtime_error("this build trusts only its platform's certificate store");
+    }
   }
   // The service: --service, else the stored "ServiceHost", else this machine.
   std::string service = Settings::startupServiceAddress(options.service);

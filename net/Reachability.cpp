@@ -2,15 +2,13 @@
 
 #include <cstring>
 
-#include "platform/LinuxReachabilityService.h"
-
 namespace vantory {
 
 using namespace platform::reachability_flag;
 using platform::ReachabilityFlags;
 
 std::shared_ptr<platform::ReachabilityService> Reachability::defaultService() {
-  return platform::LinuxReachabilityService::shared();
+  return platform::ReachabilityService::systemService();
 }
 
 std::unique_ptr<Reachability> Reachability::reachabilityForInternetConnection(

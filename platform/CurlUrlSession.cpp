@@ -138,6 +138,17 @@ UrlError transferError(CURLcode code, const char* detail, const std::string& sch
 
 }  // namespace
 
+void UrlSession::prepareSystemSession() { CurlUrlSession::initialiseLibraries(); }
+
+std::shared_ptr<UrlSession> UrlSession::makeSystemSession() {
+  return std::make_shared<CurlUrlSession>();
+}
+
+bool UrlSession::trustCertificateAuthorityFile(const std::string& path) {
+  CurlUrlSession::setCertificateAuthorityFile(path);
+  return true;
+}
+
 void CurlUrlSession::setCertificateAuthorityFile(std::string path) {
   std::lock_guard lock(certificateAuthorityMutex());
   certificateAuthorityFile() = std::move(path);

@@ -5,11 +5,9 @@
 
 namespace platform {
 
-namespace {
-
 // The last-resort catch of every queue: a closure that throws is reported and
 // the queue goes on with the next one.
-void runGuarded(const DispatchQueue::Work& work, const std::string& label) {
+void DispatchQueue::runGuarded(const Work& work, const std::string& label) {
   try {
     work();
   } catch (const std::exception& error) {
@@ -19,25 +17,7 @@ void runGuarded(const DispatchQueue::Work& work, const std::string& label) {
   }
 }
 
-}  // namespace
-
-DispatchQueue::DispatchQueue(std::string label) : label_(std::move(label)) {
-  worker_ = std::thread([this] { workerLoop(); });
-}
-
 DispatchQueue::DispatchQueue(MainTag) : label_("main") {}
-
-DispatchQueue::~DispatchQueue() {
-  if (!worker_.joinable()) {
-    return;
-  }
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  condition_.notify_all();
-  worker_.join();
-}
 
 DispatchQueue& DispatchQueue::main() {
   // Never destroyed: work may still be queued from other threads at exit.
@@ -107,22 +87,6 @@ void DispatchQueue::runFor(std::chrono::milliseconds duration) {
 void DispatchQueue::setWakeHandler(std::function<void()> handler) {
   std::lock_guard lock(mutex_);
   wakeHandler_ = std::move(handler);
-}
-
-void DispatchQueue::workerLoop() {
-  while (true) {
-    Work work;
-    {
-      std::unique_lock lock(mutex_);
-      condition_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-      if (queue_.empty()) {
-        return;  // stopping, and everything queued has run
-      }
-      work = std::move(queue_.front());
-      queue_.pop_front();
-    }
-    runGuarded(work, label_);
-  }
 }
 
 }  // namespace platform

@@ -55,7 +55,10 @@ class DispatchQueue {
   struct MainTag {};
   explicit DispatchQueue(MainTag);
 
+  static void runGuarded(const Work& work, const std::string& label);
   bool popOne(Work& out);
+  // Serial queues: how their work runs is the platform's (a thread of
+  // their own on Linux, turns of the event loop in a browser).
   void workerLoop();
 
   std::string label_;

@@ -472,6 +472,10 @@ std::shared_ptr<LinuxReachabilityService> LinuxReachabilityService::shared() {
   return service;
 }
 
+std::shared_ptr<ReachabilityService> ReachabilityService::systemService() {
+  return LinuxReachabilityService::shared();
+}
+
 void LinuxReachabilityService::setResolver(Resolver resolver) {
   std::lock_guard lock(resolverMutex_);
   resolver_ = resolver ? std::move(resolver) : Resolver(resolveWithSystem);

@@ -39,6 +39,10 @@ class ReachabilityService {
 
   virtual ~ReachabilityService() = default;
 
+  // The platform's own (the kernel's routes on Linux, the browser's online
+  // state in a browser); chosen at build time.
+  static std::shared_ptr<ReachabilityService> systemService();
+
   // Nothing for a name that is not a valid host name.
   virtual std::shared_ptr<ReachabilityTarget> createWithName(const std::string& hostName) = 0;
   virtual std::shared_ptr<ReachabilityTarget> createWithAddress(const sockaddr_in& address) = 0;

@@ -2,9 +2,7 @@
 
 #include <cctype>
 
-#include <curl/curl.h>
-
-#include <memory>
+#include "UrlSyntax.h"
 
 namespace platform {
 
@@ -34,22 +32,6 @@ bool hasForbiddenCharacter(std::string_view text) {
     }
   }
   return false;
-}
-
-bool curlAccepts(const std::string& text) {
-  const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> handle(curl_url(), curl_url_cleanup);
-  if (!handle) {
-    return false;
-  }
-  if (curl_url_set(handle.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
-      CURLUE_OK) {
-    return false;
-  }
-  char* host = nullptr;
-  const bool hasHost = curl_url_get(handle.get(), CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-                       host != nullptr && host[0] != '\0';
-  curl_free(host);
-  return hasHost;
 }
 
 // Where the user information of an address stands ("ann:pw" of
@@ -122,7 +104,7 @@ std::optional<Url> Url::fromString(std::string_view text) {
   }
   Url url;
   url.text_ = std::string(text);
-  if (!curlAccepts(url.text_)) {
+  if (!UrlSyntax::acceptsAbsolute(url.text_)) {
     return std::nullopt;
   }
   url.scheme_ = std::string(text.substr(0, schemeEnd));

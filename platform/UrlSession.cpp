@@ -2,8 +2,6 @@
 
 #include <mutex>
 
-#include "CurlUrlSession.h"
-
 namespace platform {
 
 namespace {
@@ -14,7 +12,7 @@ std::mutex& sharedMutex() {
 std::shared_ptr<UrlSession>& sharedSlot() {
   // The libraries first: objects made at exit are destroyed in reverse, so
   // the session (and its thread's TLS state) ends before they clean up.
-  CurlUrlSession::initialiseLibraries();
+  UrlSession::prepareSystemSession();
   static std::shared_ptr<UrlSession> session;
   return session;
 }
@@ -38,7 +36,7 @@ std::shared_ptr<UrlSession> UrlSession::sharedSession() {
   std::lock_guard lock(sharedMutex());
   auto& session = sharedSlot();
   if (!session) {
-    session = std::make_shared<CurlUrlSession>();
+    session = makeSystemSession();
   }
   return session;
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "UrlRequest.h"
 
@@ -37,9 +38,19 @@ class UrlSession : public std::enable_shared_from_this<UrlSession> {
  public:
   virtual ~UrlSession() = default;
 
-  // The one session of the process (libcurl unless a test installed another).
+  // The one session of the process (the system's unless a test installed
+  // another: libcurl on Linux, fetch in a browser).
   static std::shared_ptr<UrlSession> sharedSession();
   static void setSharedSession(std::shared_ptr<UrlSession> session);
+
+  // Certificates (PEM) to trust for HTTPS services in place of the system's
+  // trust store. A browser has only its own store: there it is refused.
+  static bool trustCertificateAuthorityFile(const std::string& path);
+
+  // Defined by the system's session, which is chosen at build time: what it
+  // needs set up once per process, and a new one.
+  static void prepareSystemSession();
+  static std::shared_ptr<UrlSession> makeSystemSession();
 
   std::shared_ptr<UrlSessionDataTask> dataTaskWithRequest(
       UrlRequest request, UrlSessionDataTask::Completion completion);

@@ -1,0 +1,123 @@
+#include "TableElement.h"
+
+#include "frontend/web/Dom.h"
+#include "platform/toolkit/Label.h"
+#include "platform/toolkit/TableRowList.h"
+
+namespace vantory::web {
+
+using emscripten::val;
+
+namespace {
+
+using Content = platform::TableRowList::CellContent;
+
+std::string escaped(const std::optional<std::string>& text) {
+  std::string out;
+  for (const char c : text.value_or("")) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\0':
+        out += "&#xFFFD;";  // a NUL cannot stand in an HTML text
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+// One row: its texts (elided by the page, whole in the title and on a long
+// press) and the chevron in the row's tint.
+std::string rowHtml(const Content& content, int id) {
+  std::string whole = content.title.value_or("");
+  if (content.detail && !content.detail->empty()) {
+    whole += " \xE2\x80\x94 " + *content.detail;  // " — "
+  }
+  std::string html = "<li><button type=\"button\" class=\"cell " +
+                     std::string(content.style == Content::Style::item ? "item" : "line") +
+                     "\" data-tap=\"" + std::to_string(id) + "\" title=\"" + escaped(whole) + "\">";
+  html += "<span class=\"title\">" + escaped(content.title) + "</span>";
+  if (content.style == Content::Style::item) {
+    html += "<span class=\"price\">" + escaped(content.third) + "</span>";
+    html += "<span class=\"detail\">" + escaped(content.detail) + "</span>";
+  } else if (content.style == Content::Style::rightDetail) {
+    html += "<span class=\"detail\">" + escaped(content.detail) + "</span>";
+  }
+  html += "<span class=\"chevron" +
+          (content.tint ? " " + Dom::colorClass(*content.tint) : std::string()) +
+          "\" aria-hidden=\"true\"></span></button></li>";
+  return html;
+}
+
+}  // namespace
+
+TableElement::TableElement(std::shared_ptr<platform::TableView> table)
+    : table_(std::move(table)),
+      element_(Dom::create("section", "table")),
+      message_(Dom::create("p", "empty")),
+      list_(Dom::create("ul", "rows")) {
+  list_.call<void>("setAttribute", std::string("role"), std::string("list"));
+  element_.call<void>("append", message_, list_);
+  update();
+}
+
+void TableElement::update() {
+  auto* message = dynamic_cast<platform::Label*>(table_->backgroundView().get());
+  const bool hasMessage = message != nullptr && message->text() && !message->isHidden();
+  Dom::setHidden(message_, !hasMessage);
+  if (hasMessage) {
+    Dom::setText(message_, message->text());
+    if (message->textColor()) {
+      Dom::setStyle(message_, "color", Dom::color(*message->textColor()));
+    }
+    Dom::applyFont(message_, message->font());
+  }
+  if (table_->reloadCount() != seenReloads_) {
+    rebuild();
+  }
+}
+
+void TableElement::rebuild() {
+  seenReloads_ = table_->reloadCount();
+  rows_.clear();
+  std::string html;
+  for (const auto& entry : platform::TableRowList::entries(*table_)) {
+    if (entry.header) {
+      const auto header =
+          platform::TableRowList::headerContent(table_->headerViewForSection(entry.section).get());
+      html += "<li class=\"header" +
+              (header.color ? " " + Dom::colorClass(*header.color) : std::string()) +
+              "\" role=\"heading\" aria-level=\"2\">" + escaped(header.text) + "</li>";
+      continue;
+    }
+    auto cell = table_->cellForRowAtIndexPath({entry.section, entry.row});
+    if (!cell) {
+      continue;
+    }
+    std::weak_ptr<platform::TableView> table = table_;
+    const int id = rows_.add({[table, entry] {
+                                if (auto shown = table.lock()) {
+                                  shown->selectRowAtIndexPath({entry.section, entry.row});
+                                }
+                              },
+                              {},
+                              {},
+                              {}});
+    html += rowHtml(platform::TableRowList::cellContent(*cell), id);
+  }
+  list_.set("innerHTML", html);
+}
+
+}  // namespace vantory::web

@@ -1,0 +1,247 @@
+#include "WebRenderer.h"
+
+#include <emscripten/bind.h>
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+
+#include "frontend/web/Dom.h"
+#include "platform/toolkit/BarButtonItem.h"
+#include "platform/toolkit/NavigationController.h"
+
+namespace vantory::web {
+
+using emscripten::val;
+
+namespace {
+
+WebRenderer*& currentRenderer() {
+  static WebRenderer* renderer = nullptr;
+  return renderer;
+}
+
+val history() { return val::global("history"); }
+
+val depthState(int depth) {
+  val state = val::object();
+  state.set("depth", depth);
+  return state;
+}
+
+}  // namespace
+
+WebRenderer::WebRenderer(std::shared_ptr<platform::Window> window)
+    : model_(std::move(window)),
+      bar_(Dom::byId("bar")),
+      main_(Dom::byId("screen")),
+      alertLayer_(Dom::byId("alert")) {
+  currentRenderer() = this;
+  platform::ModelObject::setObserver(this);
+  // A reload starts again at the first screen.
+  history().call<void>("replaceState", depthState(1), std::string(""));
+  draw();
+}
+
+WebRenderer::~WebRenderer() {
+  platform::ModelObject::setObserver(nullptr);
+  currentRenderer() = nullptr;
+}
+
+WebRenderer* WebRenderer::current() { return currentRenderer(); }
+
+void WebRenderer::modelChanged(platform::ModelObject& /*object*/) {
+  if (!drawScheduled_) {
+    drawScheduled_ = true;
+    emscripten_async_call(drawSoon, this, 0);
+  }
+}
+
+void WebRenderer::drawSoon(void* renderer) {
+  if (renderer == currentRenderer()) {
+    static_cast<WebRenderer*>(renderer)->draw();
+  }
+}
+
+int WebRenderer::depth(const platform::Window::Front& front) const {
+  return front.navigation != nullptr ? static_cast<int>(front.navigation->viewControllers().size())
+                                     : 1;
+}
+
+void WebRenderer::draw() {
+  drawScheduled_ = false;
+  const platform::Window::Front front = model_->front();
+  showScreen(front.screen);
+  drawBar(front);
+  showAlert(front.alert);
+  followHistory(front);
+}
+
+void WebRenderer::showScreen(platform::ViewController* screen) {
+  // Screens no longer on a stack are let go; the others keep their elements.
+  std::erase_if(screens_, [this, screen](const auto& entry) {
+    platform::ViewController* controller = entry.first;
+    const auto& element = entry.second;
+    const auto* navigation = controller->navigationController();
+    const bool onStack =
+        controller == screen ||
+        (navigation != nullptr &&
+         std::any_of(navigation->viewControllers().begin(), navigation->viewControllers().end(),
+                     [controller](const auto& stacked) { return stacked.get() == controller; }));
+    if (!onStack && element.get() == shown_) {
+      shown_ = nullptr;
+    }
+    return !onStack;
+  });
+  if (screen == nullptr) {
+    return;
+  }
+  auto& element = screens_[screen];
+  if (!element) {
+    element = std::make_unique<ScreenElement>(*screen);
+  }
+  val scroller = val::global("document")["scrollingElement"];
+  if (shown_ != element.get()) {
+    if (shown_ != nullptr) {
+      shown_->scrollTop = scroller["scrollTop"].as<double>();
+    }
+    main_.call<void>("replaceChildren", element->element());
+    element->update();
+    scroller.set("scrollTop", element->scrollTop);
+    shown_ = element.get();
+  } else {
+    element->update();
+  }
+}
+
+void WebRenderer::drawBar(const platform::Window::Front& front) {
+  barActions_.clear();
+  Dom::clear(bar_);
+  if (front.screen == nullptr) {
+    return;
+  }
+  std::string tint = "inherit";
+  std::string titleColor = "inherit";
+  if (front.navigation != nullptr) {
+    const auto& bar = front.navigation->navigationBar();
+    if (bar.tintColor()) {
+      tint = Dom::color(*bar.tintColor());
+    }
+    if (bar.titleTextAttributes().foregroundColor) {
+      titleColor = Dom::color(*bar.titleTextAttributes().foregroundColor);
+    }
+  }
+  Dom::setStyle(bar_, "--tint", tint);
+  val left = Dom::create("div", "side left");
+  val right = Dom::create("div", "side right");
+  if (depth(front) > 1) {
+    val back = Dom::create("button", "back");
+    back.set("type", std::string("button"));
+    back.call<void>("setAttribute", std::string("aria-label"), std::string("Back"));
+    Dom::setText(back, std::string("\xE2\x80\xB9 Back"));  // ‹ Back
+    platform::NavigationController* navigation = front.navigation;
+    const int id = barActions_.add(
+        {[navigation] { navigation->popViewControllerAnimated(true); }, {}, {}, {}});
+    back.call<void>("setAttribute", std::string("data-tap"), std::to_string(id));
+    left.call<void>("append", back);
+  }
+  const auto& item = front.screen->navigationItem();
+  const auto addButton = [this](val& side, const std::shared_ptr<platform::BarButtonItem>& bar) {
+    val button = Dom::create("button", "bar-button");
+    button.set("type", std::string("button"));
+    const bool refresh = bar->systemItem() == platform::BarButtonSystemItem::refresh;
+    Dom::setText(button, refresh && bar->title().empty() ? std::string("Refresh") : bar->title());
+    button.set("disabled", !bar->isEnabled());
+    std::weak_ptr<platform::BarButtonItem> weak = bar;
+    const int id = barActions_.add({[weak] {
+                                      if (auto tapped = weak.lock()) {
+                                        tapped->tap();
+                                      }
+                                    },
+                                    {},
+                                    {},
+                                    {}});
+    button.call<void>("setAttribute", std::string("data-tap"), std::to_string(id));
+    side.call<void>("append", button);
+  };
+  for (const auto& bar : item.leftBarButtonItems()) {
+    addButton(left, bar);
+  }
+  // The first right item sits at the outer edge.
+  const auto& rightItems = item.rightBarButtonItems();
+  for (auto bar = rightItems.rbegin(); bar != rightItems.rend(); ++bar) {
+    addButton(right, *bar);
+  }
+  val title = Dom::create("h1", "title");
+  Dom::setText(title, item.title());
+  title.set("title", item.title().value_or(""));
+  Dom::setStyle(title, "color", titleColor);
+  bar_.call<void>("append", left, title, right);
+  val::global("document").set("title", item.title().value_or("Vantory"));
+}
+
+void WebRenderer::showAlert(platform::AlertController* alert) {
+  if ((alert_ ? alert_->alert() : nullptr) == alert) {
+    if (alert_) {
+      alert_->update();
+    }
+    return;
+  }
+  Dom::clear(alertLayer_);
+  alert_.reset();
+  main_.set("inert", alert != nullptr);
+  bar_.set("inert", alert != nullptr);
+  if (alert == nullptr) {
+    return;
+  }
+  alert_ = std::make_unique<AlertElement>(
+      std::static_pointer_cast<platform::AlertController>(alert->shared_from_this()));
+  alertLayer_.call<void>("append", alert_->element());
+  alert_->focus();
+}
+
+void WebRenderer::followHistory(const platform::Window::Front& front) {
+  const int modelDepth = depth(front);
+  while (historyDepth_ < modelDepth) {
+    ++historyDepth_;
+    history().call<void>("pushState", depthState(historyDepth_), std::string(""));
+  }
+  if (historyDepth_ > modelDepth) {
+    // The app went back on its own (or by the bar's button): the browser's
+    // history goes back with it.
+    history().call<void>("go", modelDepth - historyDepth_);
+    historyDepth_ = modelDepth;
+  }
+}
+
+void WebRenderer::historyMoved(int depth) {
+  const platform::Window::Front front = model_->front();
+  const int modelDepth = this->depth(front);
+  historyDepth_ = depth;
+  if (depth >= modelDepth || front.navigation == nullptr) {
+    followHistory(front);  // forward, or already there: the history follows the app
+    return;
+  }
+  if (front.alert != nullptr) {
+    // Back over an open dialog closes the dialog, not the screen.
+    if (auto cancel = front.alert->cancelAction()) {
+      front.alert->tapAction(cancel);
+    }
+    followHistory(front);
+    return;
+  }
+  for (int step = depth; step < modelDepth; ++step) {
+    front.navigation->popViewControllerAnimated(true);
+  }
+}
+
+}  // namespace vantory::web
+
+namespace {
+void historyMoved(int depth) {
+  if (auto* renderer = vantory::web::WebRenderer::current()) {
+    renderer->historyMoved(depth);
+  }
+}
+}  // namespace
+
+EMSCRIPTEN_BINDINGS(vantory_history) { emscripten::function("vantoryHistory", &historyMoved); }

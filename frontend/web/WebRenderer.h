@@ -1,0 +1,54 @@
+#pragma once
+
+#include <emscripten/val.h>
+
+#include <map>
+#include <memory>
+
+#include "frontend/web/Actions.h"
+#include "frontend/web/AlertElement.h"
+#include "frontend/web/ScreenElement.h"
+#include "platform/toolkit/ModelObject.h"
+#include "platform/toolkit/Window.h"
+
+namespace vantory::web {
+
+// Follows the toolkit model and draws it in the page: the navigation bar
+// (back, the title, the bar's buttons, the turning indicator), the screen in
+// front below it, and an alert as a modal dialog over both. Changes are drawn
+// together in the next turn of the event loop. The browser's history follows
+// the navigation stack, so that its back button and back gesture go back one
+// screen as the bar's back button does.
+class WebRenderer : public platform::ModelObserver {
+ public:
+  explicit WebRenderer(std::shared_ptr<platform::Window> window);
+  ~WebRenderer() override;
+
+  void modelChanged(platform::ModelObject& object) override;
+  // The browser moved to the history entry of the given depth.
+  void historyMoved(int depth);
+
+  static WebRenderer* current();
+
+ private:
+  static void drawSoon(void* renderer);
+  void draw();
+  void drawBar(const platform::Window::Front& front);
+  void showScreen(platform::ViewController* screen);
+  void showAlert(platform::AlertController* alert);
+  void followHistory(const platform::Window::Front& front);
+  int depth(const platform::Window::Front& front) const;
+
+  std::shared_ptr<platform::Window> model_;
+  emscripten::val bar_;
+  emscripten::val main_;
+  emscripten::val alertLayer_;
+  std::map<platform::ViewController*, std::unique_ptr<ScreenElement>> screens_;
+  ScreenElement* shown_ = nullptr;
+  std::unique_ptr<AlertElement> alert_;
+  ActionIds barActions_;
+  bool drawScheduled_ = false;
+  int historyDepth_ = 1;
+};
+
+}  // namespace vantory::web

@@ -1,0 +1,54 @@
+// vantory-web: the app in a phone's browser. The page (index.html) loads this
+// module; the service that served the page is the one the app uses.
+
+#include <emscripten/emscripten.h>
+#include <emscripten/val.h>
+
+#include <iostream>
+
+#include "app/AppStart.h"
+#include "frontend/web/Dom.h"
+#include "frontend/web/WebRenderer.h"
+#include "platform/DispatchQueue.h"
+
+namespace {
+
+bool& drainScheduled() {
+  static bool scheduled = false;
+  return scheduled;
+}
+
+void drainMainQueue(void* /*unused*/) {
+  drainScheduled() = false;
+  platform::DispatchQueue::main().drain();
+}
+
+// Work queued on the main queue runs in the next turn of the event loop: the
+// page never waits on it.
+void scheduleDrain() {
+  if (!drainScheduled()) {
+    drainScheduled() = true;
+    emscripten_async_call(drainMainQueue, nullptr, 0);
+  }
+}
+
+}  // namespace
+
+int main() {
+  platform::DispatchQueue::main().setWakeHandler(scheduleDrain);
+  vantory::AppStart::Options options;
+  options.service = emscripten::val::global("location")["origin"].as<std::string>();
+  options.resources = "/resources";
+  static const auto delegate = std::make_shared<vantory::AppDelegate>();
+  try {
+    vantory::AppStart::start(delegate, options);
+  } catch (const std::exception& error) {
+    std::cerr << "vantory-web: " << error.what() << "\n";
+    vantory::web::Dom::setText(vantory::web::Dom::byId("screen"),
+                               std::string("Vantory cannot start: ") + error.what());
+    return 1;
+  }
+  static vantory::web::WebRenderer renderer(delegate->window());
+  scheduleDrain();
+  return 0;
+}

@@ -1,0 +1,122 @@
+// The phone front-end in a real browser at a phone's size, against a real
+// vantory-server serving it: what a person does, found as a person finds it.
+import assert from "node:assert/strict";
+import { after, before, test } from "node:test";
+import { launchPhone, pixelsIn, shot, startServer } from "./harness.mjs";
+
+let server;
+let phone;
+before(async () => {
+  server = await startServer();
+  phone = await launchPhone();
+});
+after(async () => {
+  await phone?.browser.close();
+  await server?.stop();
+});
+
+// Fills the open dialog's fields in order and taps its button.
+async function answer(page, values, button) {
+  const dialog = page.getByRole("dialog");
+  await dialog.waitFor();
+  const fields = dialog.getByRole("textbox");
+  for (const [index, value] of values.entries()) {
+    await fields.nth(index).fill(value);
+  }
+  await dialog.getByRole("button", { name: button, exact: true }).click();
+  await dialog.waitFor({ state: "detached" });
+}
+
+test("a person registers, adds a store and a deal, declares interest, buys, edits and searches",
+  async () => {
+    const page = await phone.context.newPage();
+    await page.goto(server.url);
+    await page.getByText("Welcome to Vantory").waitFor();
+    await shot(page, "01-registration");
+    await page.getByRole("textbox", { name: "First Name" }).fill("Ann");
+    await page.getByRole("textbox", { name: "Last Name" }).fill("Lee");
+    await page.getByRole("button", { name: "Save" }).click();
+
+    // The empty list says so, in the app's brown.
+    const empty = page.getByText("You Dont have any Stores.");
+    await empty.waitFor();
+    await shot(page, "02-stores-empty");
+    const brown = ({ r, g, b }) => r > g + 25 && g > b + 15 && r < 200;
+    assert.ok((await pixelsIn(page, await empty.boundingBox())).some(brown),
+      "the empty-list message is drawn in brown");
+
+    // Touch targets are at least 44 px.
+    for (const name of ["Add", "Refresh", "Search"]) {
+      const button = await page.getByRole("button", { name, exact: true }).boundingBox();
+      assert.ok(button.height >= 44 && button.width >= 44, `${name}: ${JSON.stringify(button)}`);
+    }
+
+    await page.getByRole("button", { name: "Add", exact: true }).click();
+    await page.getByRole("dialog").waitFor();
+    await shot(page, "03-add-store");
+    await answer(page, ["Café & Co"], "Save");
+    const store = page.getByRole("button", { name: /Café & Co/ });
+    await store.waitFor();
+    await shot(page, "04-stores");
+
+    // The red chevron, drawn at the row's right end.
+    const row = await store.boundingBox();
+    const end = { x: row.x + row.width - 32, y: row.y, width: 32, height: row.height };
+    assert.ok((await pixelsIn(page, end)).some(({ r, g, b }) => r > 180 && g < 90 && b < 90),
+      "a red chevron at the end of the row");
+
+    await store.click();
+    await page.getByText("Store added by Ann Lee").waitFor();
+    await page.getByRole("button", { name: "Add", exact: true }).click();
+    await answer(page, ["Oat milk", "Two for one", "2.50"], "Save");
+    const deal = page.getByRole("button", { name: /Oat milk/ });
+    await deal.waitFor();
+    await page.getByText("$2.50").waitFor();
+    await shot(page, "05-deals");
+
+    await deal.click();
+    await page.getByText("Deal posted by Ann Lee").waitFor();
+    await page.getByText("Total: 0").waitFor();
+    await shot(page, "06-deal");
+    await page.getByRole("button", { name: "I'm Interested" }).click();
+    await page.getByRole("dialog").waitFor();
+    await shot(page, "07-interest");
+    await answer(page, ["2"], "Save");
+    await page.getByText("Total: 2").waitFor();
+    await page.getByText("Needed: 2").waitFor();
+
+    await page.getByRole("button", { name: "Purchases" }).click();
+    await page.getByText("No one Bought as of now.").waitFor();
+    await shot(page, "08-purchases");
+    await page.getByRole("button", { name: "I Bought This" }).click();
+    await page.getByRole("dialog").getByRole("button", { name: "Proceed" }).click();
+    await page.getByText("How many did you Buy?").waitFor();
+    await shot(page, "09-bought");
+    await answer(page, ["1"], "Save");
+    await page.getByText("Bought: 1").waitFor();
+    await page.getByText("Needed: 1").waitFor();
+
+    // The browser's back button goes back one screen.
+    await page.goBack();
+    await page.getByRole("button", { name: "Edit" }).waitFor();
+    await page.getByRole("button", { name: "Edit" }).click();
+    await shot(page, "10-edit");
+    await answer(page, ["Soy milk"], "Save");
+    await page.getByText("Soy milk").first().waitFor();
+
+    // The bar's back button, twice, then a search.
+    await page.getByRole("button", { name: "Back" }).click();
+    await page.getByText("Store added by Ann Lee").waitFor();
+    await page.getByRole("button", { name: "Back" }).click();
+    await page.getByRole("button", { name: "Search" }).click();
+    await answer(page, ["soy"], "Search");
+    await page.getByRole("button", { name: /Soy milk/ }).waitFor();
+    await shot(page, "11-search");
+
+    // A reload keeps the registered name: straight to the stores.
+    await page.reload();
+    await page.getByRole("button", { name: /Café & Co/ }).waitFor();
+    assert.equal(await page.getByText("Welcome to Vantory").count(), 0);
+    assert.deepEqual(phone.problems, []);
+    await page.close();
+  });
