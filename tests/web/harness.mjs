@@ -1,7 +1,7 @@
 // What every browser test needs: a real vantory-server serving the web app
 // with a database of its own, and Debian's Chromium at a phone's size,
 // driven by Playwright. Paths come from the environment (ctest sets them).
-import { spawn } from "node:child_process";
+import { spawn, spawnSync } from "node:child_process";
 import { mkdtempSync, mkdirSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
@@ -11,9 +11,20 @@ export const server_binary = process.env.VANTORY_SERVER;
 export const webRoot = process.env.VANTORY_WEB_ROOT;
 export const shotDir = process.env.VANTORY_SCREENSHOTS ?? join(tmpdir(), "vantory-screens");
 
+// A user list with one person in it, made by the server's own passwd command.
+export function userList(folder, name, password) {
+  const file = join(folder, "users");
+  const made = spawnSync(server_binary, ["passwd", "--users", file, name],
+                         { input: `${password}\n`, encoding: "utf8" });
+  if (made.status !== 0) throw new Error(`passwd: ${made.stderr}`);
+  return file;
+}
+
 // Starts vantory-server on a free port; resolves once it says it is ready.
+// `extra` gives more options; a function is called with the server's folder.
 export async function startServer(extra = []) {
   const folder = mkdtempSync(join(tmpdir(), "vantory-web-"));
+  if (typeof extra === "function") extra = extra(folder);
   const child = spawn(
     server_binary,
     ["--listen", "127.0.0.1:0", "--database", join(folder, "vantory.db"), "--web-root", webRoot,
@@ -67,7 +78,7 @@ export async function launchPhone() {
 
 export async function shot(page, name) {
   mkdirSync(shotDir, { recursive: true });
-  return page.screenshot({ path: join(shotDir, `${name}.png`) });
+  return page.screenshot({ path: join(shotDir, `${name}.png`), scale: "css" });
 }
 
 // The colours drawn in a box of the page (CSS pixels), read off a screenshot.

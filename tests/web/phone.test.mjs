@@ -2,7 +2,7 @@
 // vantory-server serving it: what a person does, found as a person finds it.
 import assert from "node:assert/strict";
 import { after, before, test } from "node:test";
-import { launchPhone, pixelsIn, shot, startServer } from "./harness.mjs";
+import { launchPhone, pixelsIn, shot, startServer, userList } from "./harness.mjs";
 
 let server;
 let phone;
@@ -120,3 +120,27 @@ test("a person registers, adds a store and a deal, declares interest, buys, edit
     assert.deepEqual(phone.problems, []);
     await page.close();
   });
+
+test("with a user list, the browser asks who you are and the app works once you said", async () => {
+  const guarded = await startServer((folder) => ["--users", userList(folder, "ann", "s3cret pass")]);
+  try {
+    // What makes a browser ask for the name and password.
+    const refused = await fetch(guarded.url);
+    assert.equal(refused.status, 401);
+    assert.match(refused.headers.get("www-authenticate"), /^Basic realm="Vantory"/);
+
+    const signedIn = await phone.browser.newContext({
+      viewport: { width: 390, height: 844 }, isMobile: true, hasTouch: true,
+      httpCredentials: { username: "ann", password: "s3cret pass" },
+    });
+    const page = await signedIn.newPage();
+    await page.goto(guarded.url);
+    await page.getByRole("textbox", { name: "First Name" }).fill("Ann");
+    await page.getByRole("textbox", { name: "Last Name" }).fill("Lee");
+    await page.getByRole("button", { name: "Save" }).click();
+    await page.getByText("You Dont have any Stores.").waitFor();
+    await signedIn.close();
+  } finally {
+    await guarded.stop();
+  }
+});
