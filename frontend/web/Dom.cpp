@@ -27,11 +27,11 @@ void Dom::setText(val element, const std::optional<std::string>& text) {
   }
 }
 
-void Dom::clear(val element) { element.call<void>("replaceChildren"); }
+void Dom::clear(const val& element) { element.call<void>("replaceChildren"); }
 
 void Dom::setHidden(val element, bool hidden) { element.set("hidden", hidden); }
 
-void Dom::setStyle(val element, const std::string& property, const std::string& value) {
+void Dom::setStyle(const val& element, const std::string& property, const std::string& value) {
   element["style"].call<void>("setProperty", property, value);
 }
 
@@ -66,7 +66,7 @@ std::string Dom::colorClass(const platform::Color& color) {
     sheets.call<void>("push", sheet);
     document.set("adoptedStyleSheets", sheets);
   }
-  const std::string name = "color-" + std::to_string(classes.size());
+  std::string name = "color-" + std::to_string(classes.size());
   // Repeated, so that it outweighs the page's own rules for the element.
   sheet.call<int>("insertRule", "." + name + "." + name + "." + name + " { color: " + css + "; }",
                   sheet["cssRules"]["length"].as<int>());
@@ -74,7 +74,7 @@ std::string Dom::colorClass(const platform::Color& color) {
   return name;
 }
 
-void Dom::applyFont(val element, const platform::Font& font) {
+void Dom::applyFont(const val& element, const platform::Font& font) {
   setStyle(element, "font-size", std::to_string(font.pointSize) + "px");
   setStyle(element, "font-weight", font.bold ? "700" : "400");
 }

@@ -21,9 +21,9 @@ class Dom {
   static emscripten::val byId(const std::string& id);
   static void setText(emscripten::val element, const std::optional<std::string>& text);
   // Empties the element.
-  static void clear(emscripten::val element);
+  static void clear(const emscripten::val& element);
   static void setHidden(emscripten::val element, bool hidden);
-  static void setStyle(emscripten::val element, const std::string& property,
+  static void setStyle(const emscripten::val& element, const std::string& property,
                        const std::string& value);
 
   // "rgba(153, 102, 51, 1)"; a pattern colour is its image tiled.
@@ -32,7 +32,7 @@ class Dom {
   // A class that gives text the colour: inline style attributes are not
   // allowed by the page's Content-Security-Policy, rules made in script are.
   static std::string colorClass(const platform::Color& color);
-  static void applyFont(emscripten::val element, const platform::Font& font);
+  static void applyFont(const emscripten::val& element, const platform::Font& font);
   static std::string alignment(platform::TextAlignment alignment);
 };
 

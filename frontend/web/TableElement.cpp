@@ -6,8 +6,6 @@
 
 namespace vantory::web {
 
-using emscripten::val;
-
 namespace {
 
 using Content = platform::TableRowList::CellContent;

@@ -4,8 +4,6 @@
 
 namespace vantory::web {
 
-using emscripten::val;
-
 namespace {
 
 std::string enterKeyOf(platform::ReturnKeyType type) {
