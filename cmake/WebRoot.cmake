@@ -21,6 +21,18 @@ hashed(${SITE_DIR}/app.js app js APP_JS)
 hashed(${SITE_DIR}/app.css app css APP_CSS)
 configure_file(${RESOURCE_DIR}/background.jpg ${OUTPUT_DIR}/background.jpg COPYONLY)
 configure_file(${RESOURCE_DIR}/vantory.svg ${OUTPUT_DIR}/vantory.svg COPYONLY)
+# The home-screen icons, drawn from the app's own icon.
+find_program(RSVG_CONVERT rsvg-convert)
+if(NOT RSVG_CONVERT)
+  message(FATAL_ERROR "the web app's icons need rsvg-convert (librsvg2-bin; scripts/install-deps)")
+endif()
+foreach(size 192 512)
+  execute_process(COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${OUTPUT_DIR}/icon-${size}.png
+                          ${RESOURCE_DIR}/vantory.svg RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "could not draw the ${size} px icon")
+  endif()
+endforeach()
 string(SHA256 CACHE_VERSION "${versions}")
 string(SUBSTRING ${CACHE_VERSION} 0 12 CACHE_VERSION)
 

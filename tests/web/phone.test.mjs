@@ -144,3 +144,31 @@ test("with a user list, the browser asks who you are and the app works once you 
     await guarded.stop();
   }
 });
+
+test("a long name is cut short with an ellipsis, shown whole on a long press, in portrait and landscape",
+  async () => {
+    const page = await phone.context.newPage();
+    await page.goto(server.url);
+    const long = "The Farmers Market Stall By The Old Railway Station";
+    await page.getByRole("button", { name: "Add", exact: true }).click();
+    await answer(page, [long], "Save");
+    const row = page.getByRole("button", { name: long });
+    const title = row.locator(".title");
+    const cut = () => title.evaluate((element) => element.scrollWidth > element.clientWidth);
+    assert.equal(await cut(), true, "elided in portrait");
+    const box = await row.boundingBox();
+    await page.mouse.move(box.x + 40, box.y + box.height / 2);
+    await page.mouse.down();
+    await page.waitForFunction(
+      (name) => [...document.querySelectorAll(".cell")].some(
+        (cell) => cell.title === name && cell.classList.contains("whole")), long);
+    await page.mouse.up();
+    assert.equal(await cut(), false, "whole after a long press");
+    assert.equal(await page.getByRole("dialog").count(), 0, "a long press opens nothing");
+
+    await page.setViewportSize({ width: 844, height: 390 });
+    await shot(page, "12-landscape");
+    const wide = await row.boundingBox();
+    assert.ok(wide.width > 600, `the list uses the width: ${wide.width}`);
+    await page.close();
+  });

@@ -12,7 +12,30 @@ var Module = {
   const ready = () => typeof Module.vantoryTap === "function";
   const number = (element, name) => Number(element.getAttribute(name));
 
+  // A long press on a row shows its whole text, and is not a tap.
+  let pressTimer = 0;
+  let longPressed = false;
+  document.addEventListener("pointerdown", (event) => {
+    const row = event.target.closest(".cell");
+    longPressed = false;
+    if (!row) return;
+    pressTimer = setTimeout(() => {
+      longPressed = true;
+      row.classList.toggle("whole");
+    }, 500);
+  });
+  for (const end of ["pointerup", "pointercancel", "pointerleave"]) {
+    document.addEventListener(end, () => clearTimeout(pressTimer));
+  }
+  document.addEventListener("contextmenu", (event) => {
+    if (event.target.closest(".cell")) event.preventDefault();
+  });
+
   document.addEventListener("click", (event) => {
+    if (longPressed) {
+      longPressed = false;
+      return;
+    }
     const target = event.target.closest("[data-tap]");
     if (target && ready() && !target.disabled) Module.vantoryTap(number(target, "data-tap"));
   });
@@ -40,20 +63,6 @@ var Module = {
   });
   window.addEventListener("popstate", (event) => {
     if (ready()) Module.vantoryHistory((event.state && event.state.depth) || 1);
-  });
-
-  // A long press on a row shows its whole text.
-  let pressTimer = 0;
-  document.addEventListener("pointerdown", (event) => {
-    const row = event.target.closest(".cell");
-    if (!row) return;
-    pressTimer = setTimeout(() => row.classList.toggle("whole"), 500);
-  });
-  for (const end of ["pointerup", "pointercancel", "pointerleave"]) {
-    document.addEventListener(end, () => clearTimeout(pressTimer));
-  }
-  document.addEventListener("contextmenu", (event) => {
-    if (event.target.closest(".cell")) event.preventDefault();
   });
 
   if ("serviceWorker" in navigator) {

@@ -2,7 +2,7 @@
 // and then shows its own alert when the service cannot be reached.
 const CACHE = "vantory-@CACHE_VERSION@";
 const APP = ["./", "@MODULE_JS@", "@MODULE_WASM@", "@APP_JS@", "@APP_CSS@",
-             "background.jpg", "vantory.svg", "manifest.webmanifest"];
+             "background.jpg", "vantory.svg", "icon-192.png", "icon-512.png", "manifest.webmanifest"];
 
 self.addEventListener("install", (event) => {
   event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(APP)).then(() => self.skipWaiting()));

@@ -1,0 +1,87 @@
+// The measurements of bench/web-phone (which builds what they need).
+import { cpSync, mkdtempSync, writeFileSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+import { launchPhone, startServer } from "../tests/web/harness.mjs";
+
+const runs = Number(process.argv[2] ?? 10);
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+
+// A copy of the web app with a static page of the same 100 stores beside it.
+const root = mkdtempSync(join(tmpdir(), "vantory-bench-web-"));
+cpSync(process.env.VANTORY_WEB_ROOT, root, { recursive: true });
+const names = Array.from({ length: 100 }, (_, i) => `Store ${i + 1}`);
+writeFileSync(join(root, "static.html"), `<!doctype html><html><head><meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1"><title>Stores</title></head>
+<body><ul>${names.map((name) => `<li><button class="cell">${name}</button></li>`).join("")}</ul>
+</body></html>`);
+process.env.VANTORY_WEB_ROOT = root;
+
+const server = await startServer();
+const api = `${server.url}/kelvane/qx`;
+const post = (path, body) =>
+  fetch(`${api}/${path}`, { method: "POST", body, headers: { "Content-Type": "application/x-www-form-urlencoded" } });
+for (const name of names) {
+  await post("addStore.php", `store=${JSON.stringify({ name, created: "Bench User" })}`);
+}
+const big = await post("addStore.php", `store=${JSON.stringify({ name: "Big Store", created: "Bench User" })}`);
+const bigId = (await big.json()).id;
+for (let i = 1; i <= 1000; i += 1) {
+  await post("addItem.php", `item=${JSON.stringify({ storeId: bigId, name: `Deal ${i}`,
+    description: `Description of deal number ${i}`, price: `${i % 100}.99`, posted: "Bench User" })}`);
+}
+
+const phone = await launchPhone();
+const page = await phone.context.newPage();
+
+// 1. The first visit's transfer, as sent (compressed).
+let bytes = 0;
+const client = await page.context().newCDPSession(page);
+await client.send("Network.enable");
+client.on("Network.loadingFinished", (event) => { bytes += event.encodedDataLength; });
+await page.goto(server.url);
+await page.getByRole("textbox", { name: "First Name" }).fill("Bench");
+await page.getByRole("textbox", { name: "Last Name" }).fill("User");
+await page.getByRole("button", { name: "Save" }).click();
+await page.getByRole("button", { name: "Store 100", exact: true }).waitFor();
+console.log(`first visit: ${(bytes / 1024).toFixed(0)} KB transferred (limit 1,024 KB)`);
+
+// 2. Navigation to 100 stores drawn, app and static page (the cache as on a
+// second visit: the app's files kept, the list fetched).
+const drawn = async (url, last) => {
+  const times = [];
+  for (let run = 0; run < runs; run += 1) {
+    const start = Date.now();
+    await page.goto(url);
+    await page.getByRole("button", { name: last, exact: true }).waitFor();
+    times.push(Date.now() - start);
+  }
+  return median(times);
+};
+const app = await drawn(server.url, "Store 100");
+const plain = await drawn(`${server.url}/static.html`, "Store 100");
+console.log(`100 stores drawn: app ${app} ms, static page ${plain} ms (median of ${runs}; ratio ${(app / plain).toFixed(2)}, limit 2)`);
+
+// 3. The 1,000-deal store: opened, drawn and scrolled to the end.
+await page.goto(server.url);
+await page.getByRole("button", { name: "Big Store", exact: true }).waitFor();
+await page.evaluate(() => {
+  window.longest = 0;
+  new PerformanceObserver((list) => {
+    for (const entry of list.getEntries()) window.longest = Math.max(window.longest, entry.duration);
+  }).observe({ type: "long-animation-frame", buffered: false });
+});
+const opened = Date.now();
+await page.getByRole("button", { name: "Big Store", exact: true }).click();
+await page.getByRole("button", { name: /^Deal 1000\b/ }).waitFor();
+const listed = Date.now() - opened;
+for (let step = 0; step < 60; step += 1) {
+  await page.mouse.wheel(0, 1200);
+  await page.waitForTimeout(16);
+}
+await page.getByRole("button", { name: /^Deal 1000\b/ }).scrollIntoViewIfNeeded();
+const longest = await page.evaluate(() => window.longest);
+console.log(`1,000 deals: listed in ${listed} ms; longest frame while drawing and scrolling ${longest.toFixed(0)} ms (frames over 50 ms are reported; 0: none; limit 50)`);
+
+await phone.browser.close();
+await server.stop();
