@@ -53,7 +53,9 @@ const drawn = async (url, last) => {
   for (let run = 0; run < runs; run += 1) {
     const start = Date.now();
     await page.goto(url);
-    await page.getByRole("button", { name: last, exact: true }).waitFor();
+    // A plain selector: the accessibility tree that role queries build
+    // would cost more than what is measured.
+    await page.locator("button.cell", { hasText: last }).waitFor();
     times.push(Date.now() - start);
   }
   return median(times);
@@ -73,13 +75,14 @@ await page.evaluate(() => {
 });
 const opened = Date.now();
 await page.getByRole("button", { name: "Big Store", exact: true }).click();
-await page.getByRole("button", { name: /^Deal 1000\b/ }).waitFor();
+await page.locator('.cell[title^="Deal 1000 "]').waitFor();
 const listed = Date.now() - opened;
 for (let step = 0; step < 60; step += 1) {
   await page.mouse.wheel(0, 1200);
   await page.waitForTimeout(16);
 }
-await page.getByRole("button", { name: /^Deal 1000\b/ }).scrollIntoViewIfNeeded();
+await page.evaluate(() => window.scrollTo(0, document.scrollingElement.scrollHeight));
+await page.waitForTimeout(200);
 const longest = await page.evaluate(() => window.longest);
 console.log(`1,000 deals: listed in ${listed} ms; longest frame while drawing and scrolling ${longest.toFixed(0)} ms (frames over 50 ms are reported; 0: none; limit 50)`);
 

@@ -1,5 +1,9 @@
 #include "TableElement.h"
 
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+
 #include "frontend/web/Dom.h"
 #include "platform/toolkit/Label.h"
 #include "platform/toolkit/TableRowList.h"
@@ -61,6 +65,13 @@ std::string rowHtml(const Content& content, int id) {
 
 }  // namespace
 
+std::set<TableElement*>& TableElement::live() {
+  static std::set<TableElement*> tables;
+  return tables;
+}
+
+TableElement::~TableElement() { live().erase(this); }
+
 TableElement::TableElement(std::shared_ptr<platform::TableView> table)
     : table_(std::move(table)),
       element_(Dom::create("section", "table")),
@@ -68,6 +79,7 @@ TableElement::TableElement(std::shared_ptr<platform::TableView> table)
       list_(Dom::create("ul", "rows")) {
   list_.call<void>("setAttribute", std::string("role"), std::string("list"));
   element_.call<void>("append", message_, list_);
+  live().insert(this);
   update();
 }
 
@@ -90,8 +102,20 @@ void TableElement::update() {
 void TableElement::rebuild() {
   seenReloads_ = table_->reloadCount();
   rows_.clear();
+  entries_ = platform::TableRowList::entries(*table_);
+  built_ = 0;
+  list_.set("innerHTML", std::string());
+  ++generation_;
+  appendRows();
+}
+
+void TableElement::appendRows() {
+  // What is in view first, then the rest a part at a time in later turns,
+  // so that no frame waits for a thousand rows.
+  const std::size_t end = std::min(entries_.size(), built_ + (built_ == 0 ? kFirstRows : kMoreRows));
   std::string html;
-  for (const auto& entry : platform::TableRowList::entries(*table_)) {
+  for (; built_ < end; ++built_) {
+    const auto& entry = entries_[built_];
     if (entry.header) {
       const auto header =
           platform::TableRowList::headerContent(table_->headerViewForSection(entry.section).get());
@@ -105,9 +129,10 @@ void TableElement::rebuild() {
       continue;
     }
     std::weak_ptr<platform::TableView> table = table_;
-    const int id = rows_.add({[table, entry] {
+    const platform::TableRowList::Entry at = entry;
+    const int id = rows_.add({[table, at] {
                                 if (auto shown = table.lock()) {
-                                  shown->selectRowAtIndexPath({entry.section, entry.row});
+                                  shown->selectRowAtIndexPath({at.section, at.row});
                                 }
                               },
                               {},
@@ -115,7 +140,18 @@ void TableElement::rebuild() {
                               {}});
     html += rowHtml(platform::TableRowList::cellContent(*cell), id);
   }
-  list_.set("innerHTML", html);
+  list_.call<void>("insertAdjacentHTML", std::string("beforeend"), html);
+  if (built_ < entries_.size()) {
+    emscripten_async_call(continueRows, new Continuation{this, generation_}, 0);
+  }
+}
+
+void TableElement::continueRows(void* continuation) {
+  const std::unique_ptr<Continuation> next(static_cast<Continuation*>(continuation));
+  // The table may be gone, or built again since, by now.
+  if (live().count(next->table) > 0 && next->table->generation_ == next->generation) {
+    next->table->appendRows();
+  }
 }
 
 }  // namespace vantory::web

@@ -3,9 +3,12 @@
 #include <emscripten/val.h>
 
 #include <memory>
+#include <set>
+#include <vector>
 #include <string>
 
 #include "frontend/web/Actions.h"
+#include "platform/toolkit/TableRowList.h"
 #include "platform/toolkit/TableView.h"
 
 namespace vantory::web {
@@ -16,18 +19,35 @@ namespace vantory::web {
 class TableElement {
  public:
   explicit TableElement(std::shared_ptr<platform::TableView> table);
+  ~TableElement();
+  TableElement(const TableElement&) = delete;
+  TableElement& operator=(const TableElement&) = delete;
 
   const emscripten::val& element() const { return element_; }
   void update();
 
  private:
+  // A later turn's part of the rows, for the build it was scheduled for.
+  struct Continuation {
+    TableElement* table;
+    int generation;
+  };
+  static constexpr std::size_t kFirstRows = 60;
+  static constexpr std::size_t kMoreRows = 200;
+  static std::set<TableElement*>& live();
+  static void continueRows(void* continuation);
+
   void rebuild();
+  void appendRows();
 
   std::shared_ptr<platform::TableView> table_;
   emscripten::val element_;
   emscripten::val message_;
   emscripten::val list_;
   int seenReloads_ = -1;
+  std::vector<platform::TableRowList::Entry> entries_;
+  std::size_t built_ = 0;
+  int generation_ = 0;
   ActionIds rows_;
 };
 

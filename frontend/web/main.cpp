@@ -9,6 +9,7 @@
 #include "app/AppStart.h"
 #include "frontend/web/Dom.h"
 #include "frontend/web/WebRenderer.h"
+#include "platform/Console.h"
 #include "platform/DispatchQueue.h"
 
 namespace {
@@ -36,6 +37,11 @@ void scheduleDrain() {
 
 int main() {
   platform::DispatchQueue::main().setWakeHandler(scheduleDrain);
+  // The console is the browser's, a line at a time (the C library's standard
+  // output would hand it over a character at a time).
+  platform::Console::setSink([](std::string_view line) {
+    emscripten::val::global("console").call<void>("log", std::string(line));
+  });
   vantory::AppStart::Options options;
   options.service = emscripten::val::global("location")["origin"].as<std::string>();
   options.resources = "/resources";

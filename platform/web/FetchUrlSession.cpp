@@ -4,6 +4,9 @@
 #include <emscripten/em_js.h>
 #include <emscripten/emscripten.h>
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -109,6 +112,14 @@ void FetchUrlSession::startTransfer(UrlRequest request, UrlSessionDataTask::Comp
   const int id = nextId_++;
   inFlight_.emplace(id, std::move(completion));
   std::string headerLines;
+  // What libcurl says of a POST body, so that the service sees the same.
+  const bool typed = std::any_of(request.headers.begin(), request.headers.end(),
+                                 [](const auto& header) {
+                                   return strcasecmp(header.first.c_str(), "Content-Type") == 0;
+                                 });
+  if (request.httpBody && request.httpMethod == "POST" && !typed) {
+    headerLines += "Content-Type: application/x-www-form-urlencoded\n";
+  }
   for (const auto& [name, value] : request.headers) {
     headerLines.append(name).append(": ").append(value).append("\n");
   }

@@ -68,6 +68,31 @@ std::vector<HostileInputs::Request> HostileInputs::refusedRequests() {
       {"a control character in a search", "POST", kq + "searchItem.php",
        R"(search={"query":"\u001b[31m"})"},
   };
+  // The corrections and removals: wrong types at every key, a quantity beyond
+  // a double, NUL in a name, deep nesting and a cut-off body.
+  for (const auto& [endpoint, parameter, idKey] :
+       std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"updateInterested.php", "interested", "id"},
+           {"removeInterested.php", "interested", "id"},
+           {"updateBuy.php", "buy", "id"},
+           {"removeBuy.php", "buy", "id"},
+           {"removeItem.php", "item", "itemId"},
+           {"removeStore.php", "store", "storeId"}}) {
+    const std::string start = parameter + "={\"" + idKey + "\":";
+    for (const auto& [what, body] : std::vector<std::pair<std::string, std::string>>{
+             {"an id that is an object", start + R"({"x":[]},"name":"Ann","qty":"1"})"},
+             {"an id beyond a double", start + R"("1e400","name":"Ann","qty":"1"})"},
+             {"a name that is a number", start + R"("1","name":7,"qty":"1"})"},
+             {"NUL in the name", start + R"("1","name":"A\u0000nn","qty":"1"})"},
+             {"a quantity beyond a double", start + R"("1","name":"Ann","qty":"1e400"})"},
+             {"deep nesting", start + std::string(30'000, '[') + std::string(30'000, ']') + "}"},
+             {"a cut-off body", start + R"("1","na)"}}) {
+      // A removal takes no quantity: with a valid rest it would be obeyed.
+      if (what.find("quantity") == std::string::npos || endpoint.rfind("update", 0) == 0) {
+        requests.push_back({what + " to " + endpoint, "POST", kq + endpoint, body});
+      }
+    }
+  }
   // Every text field of every endpoint that stores text, with NUL, BEL and a
   // carriage return.
   const std::vector<std::tuple<std::string, std::string, std::string>> records = {

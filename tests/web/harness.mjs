@@ -8,7 +8,6 @@ import { join } from "node:path";
 import { chromium } from "playwright-core";
 
 export const server_binary = process.env.VANTORY_SERVER;
-export const webRoot = process.env.VANTORY_WEB_ROOT;
 export const shotDir = process.env.VANTORY_SCREENSHOTS ?? join(tmpdir(), "vantory-screens");
 
 // A user list with one person in it, made by the server's own passwd command.
@@ -27,7 +26,7 @@ export async function startServer(extra = []) {
   if (typeof extra === "function") extra = extra(folder);
   const child = spawn(
     server_binary,
-    ["--listen", "127.0.0.1:0", "--database", join(folder, "vantory.db"), "--web-root", webRoot,
+    ["--listen", "127.0.0.1:0", "--database", join(folder, "vantory.db"), "--web-root", process.env.VANTORY_WEB_ROOT,
      "--log-level", "warn", ...extra],
     { stdio: ["ignore", "pipe", "inherit"] });
   const url = await new Promise((resolve, reject) => {

@@ -172,3 +172,18 @@ test("a long name is cut short with an ellipsis, shown whole on a long press, in
     assert.ok(wide.width > 600, `the list uses the width: ${wide.width}`);
     await page.close();
   });
+
+test("prices follow the phone's language, as the desktop app's do for its locale", async () => {
+  const german = await phone.browser.newContext({
+    viewport: { width: 390, height: 844 }, isMobile: true, hasTouch: true, locale: "de-DE",
+  });
+  const page = await german.newPage();
+  await page.goto(server.url);
+  await page.getByRole("textbox", { name: "First Name" }).fill("Jörg");
+  await page.getByRole("textbox", { name: "Last Name" }).fill("Maier");
+  await page.getByRole("button", { name: "Save" }).click();
+  await page.getByRole("button", { name: /Café & Co/ }).click();
+  // ICU's de_DE: the comma, a no-break space, the euro sign.
+  await page.getByText("2,50\u00a0€").waitFor();
+  await german.close();
+});

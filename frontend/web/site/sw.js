@@ -9,7 +9,10 @@ self.addEventListener("install", (event) => {
 });
 
 self.addEventListener("activate", (event) => {
-  event.waitUntil(caches.keys()
+  // The page is asked for while the worker starts, not after.
+  const preload = self.registration.navigationPreload ? self.registration.navigationPreload.enable()
+                                                      : Promise.resolve();
+  event.waitUntil(preload.then(() => caches.keys())
     .then((names) => Promise.all(names.filter((name) => name !== CACHE).map((name) => caches.delete(name))))
     .then(() => self.clients.claim()));
 });
@@ -20,7 +23,13 @@ self.addEventListener("fetch", (event) => {
   if (event.request.mode === "navigate") {
     // The page from the network when there is one (it names the newest
     // module), else the kept one.
-    event.respondWith(fetch(event.request).catch(() => caches.match("./")));
+    event.respondWith((async () => {
+      try {
+        return (await event.preloadResponse) || (await fetch(event.request));
+      } catch (error) {
+        return caches.match("./");
+      }
+    })());
     return;
   }
   const path = url.pathname.slice(url.pathname.lastIndexOf("/") + 1);
