@@ -1,5 +1,7 @@
 #include "AccessControl.h"
 
+#include <openssl/evp.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -13,36 +15,25 @@ constexpr std::size_t kMaxTrackedClients = 65536;
 // Failures older than this are forgotten.
 constexpr std::chrono::hours kFailureMemory{1};
 
+// Base64 as the Basic scheme carries it (RFC 4648): whole groups of four
+// characters, at most two "=" and only at the end. Anything else, such as a
+// lone trailing character or extra padding, is refused, not guessed at.
 std::optional<std::string> decodeBase64(std::string_view text) {
-  static const std::array<int, 256> values = [] {
-    std::array<int, 256> table{};
-    table.fill(-1);
-    const std::string_view alphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (std::size_t i = 0; i < alphabet.size(); ++i) {
-      table[static_cast<unsigned char>(alphabet[i])] = static_cast<int>(i);
-    }
-    return table;
-  }();
-  while (!text.empty() && text.back() == '=') {
-    text.remove_suffix(1);
+  if (text.empty() || text.size() % 4 != 0) {
+    return std::nullopt;
   }
-  std::string out;
-  out.reserve(text.size() * 3 / 4);
-  unsigned buffer = 0;
-  int bits = 0;
-  for (const char c : text) {
-    const int value = values[static_cast<unsigned char>(c)];
-    if (value < 0) {
-      return std::nullopt;
-    }
-    buffer = (buffer << 6U) | static_cast<unsigned>(value);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out.push_back(static_cast<char>((buffer >> static_cast<unsigned>(bits)) & 0xFFU));
-    }
+  const std::size_t padding = text.ends_with("==") ? 2 : text.ends_with('=') ? 1 : 0;
+  if (text.substr(0, text.size() - padding).find('=') != std::string_view::npos) {
+    return std::nullopt;
   }
+  std::string out(text.size() / 4 * 3, '\0');
+  const int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                     reinterpret_cast<const unsigned char*>(text.data()),
+                                     static_cast<int>(text.size()));
+  if (length < 0) {
+    return std::nullopt;  // a character outside the alphabet
+  }
+  out.resize(static_cast<std::size_t>(length) - padding);
   return out;
 }
 

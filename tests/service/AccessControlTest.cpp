@@ -122,6 +122,25 @@ TEST_F(AccessControlTest, ASignedInGuesserIsLockedOutWhateverHeSpellsOrInterleav
   }
 }
 
+TEST_F(AccessControlTest, OnlyWellFormedBase64IsReadAsCredentials) {
+  AccessControl access(users_);
+  const std::string own = basic("ann", "ann's own").substr(6);  // 20 characters, one "="
+  ASSERT_EQ(statusOf(access, "192.0.2.20", "Basic " + own), 200);
+  std::string unpadded = own;
+  while (unpadded.back() == '=') {
+    unpadded.pop_back();
+  }
+  int host = 21;
+  // The first four name ann with her password under a lax decoder.
+  for (const std::string& malformed :
+       {unpadded, unpadded + "===", own + "=", own + "==", own + "A", "=" + own,
+        own.substr(0, 4) + "=" + own.substr(4), own.substr(0, 8) + " " + own.substr(8)}) {
+    // Each from an address of its own: refusals count towards a lockout.
+    EXPECT_EQ(statusOf(access, "192.0.2." + std::to_string(host++), "Basic " + malformed), 401)
+        << malformed;
+  }
+}
+
 TEST_F(AccessControlTest, GuessesSentAtOnceAreCheckedNoFasterThanOneByOne) {
   AccessControl access(users_, {2, 256});
   const auto before = UserList::hashesComputed();
