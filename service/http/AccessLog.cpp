@@ -1,5 +1,7 @@
 #include "AccessLog.h"
 
+#include <array>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -17,10 +19,14 @@ std::string now() {
       std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count() % 1000;
   std::tm utc{};
   ::gmtime_r(&seconds, &utc);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                static_cast<int>(millis));
+  std::array<char, 24> date{};
+  const std::size_t length = std::strftime(date.data(), date.size(), "%Y-%m-%dT%H:%M:%S", &utc);
+  std::string text(date.data(), length);
+  text += '.';
+  text += static_cast<char>('0' + millis / 100);
+  text += static_cast<char>('0' + millis / 10 % 10);
+  text += static_cast<char>('0' + millis % 10);
+  text += 'Z';
   return text;
 }
 
