@@ -49,9 +49,31 @@ std::string PgConnection::Result::text(int row, int column) const {
 
 std::int64_t PgConnection::Result::integer(int row, int column) const {
   const char* value = PQgetvalue(result_, row, column);
+  const char* end = value + PQgetlength(result_, row, column);
   std::int64_t number = 0;
-  std::from_chars(value, value + PQgetlength(result_, row, column), number);
+  const auto [stop, error] = std::from_chars(value, end, number);
+  if (isNull(row, column) || error != std::errc{} || stop != end || value == end) {
+    throw StorageError(StorageError::Kind::unreadable,
+                       "the database gave \"" + std::string(value, end).substr(0, 40) + "\" (row " +
+                           std::to_string(row) + ", column " + std::to_string(column) +
+                           ") where a whole number belongs");
+  }
   return number;
+}
+
+PgConnection::Transaction::Transaction(PgConnection& connection) : connection_(connection) {
+  connection_.exec("BEGIN");
+}
+
+PgConnection::Transaction::~Transaction() {
+  if (open_) {
+    connection_.rollbackQuietly();
+  }
+}
+
+void PgConnection::Transaction::commit() {
+  connection_.exec("COMMIT");
+  open_ = false;
 }
 
 std::string PgConnection::describe(const std::string& url) {

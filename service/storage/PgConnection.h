@@ -31,10 +31,28 @@ class PgConnection {
     int rows() const;
     bool isNull(int row, int column) const;
     std::string text(int row, int column) const;
+    // The value as a 64-bit whole number; a value that is not one (NULL,
+    // text, a fraction, beyond 64 bits) raises StorageError instead of
+    // passing for 0.
     std::int64_t integer(int row, int column) const;
 
    private:
     pg_result* result_;
+  };
+
+  // A transaction: begun when made, rolled back when it ends without
+  // commit(), whatever ended it.
+  class Transaction {
+   public:
+    explicit Transaction(PgConnection& connection);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+   private:
+    PgConnection& connection_;
+    bool open_ = true;
   };
 
   // Connects, waiting at most the timeout.

@@ -64,17 +64,12 @@ PostgresStorage::PostgresStorage(Options options)
     : options_(std::move(options)),
       commits_([this](const std::function<void(PgConnection&)>& work) {
         Lease connection(*this);
-        (*connection).exec("BEGIN");
-        try {
-          work(*connection);
-          // Every server listening hears of the change when it commits.
-          (*connection).exec(std::string("NOTIFY ") + kChanges);
-          (*connection).exec("COMMIT");
-          ++version_;
-        } catch (...) {
-          (*connection).rollbackQuietly();
-          throw;
-        }
+        PgConnection::Transaction transaction(*connection);
+        work(*connection);
+        // Every server listening hears of the change when it commits.
+        (*connection).exec(std::string("NOTIFY ") + kChanges);
+        transaction.commit();
+        ++version_;
       }) {
   // A database that is starting too is waited for, a while.
   const auto deadline = std::chrono::steady_clock::now() + options_.startupWait;
@@ -197,37 +192,32 @@ std::optional<KeptReply> PostgresStorage::writeOnce(
 void PostgresStorage::migrate(PgConnection& connection) {
   const auto& scripts = schemaScripts(SchemaEngine::postgresql);
   const int latest = scripts.empty() ? 0 : scripts.back().version;
-  connection.exec("BEGIN");
-  try {
-    // One server migrates at a time; the others wait and find it done. The
-    // advisory lock comes first: two CREATE TABLE IF NOT EXISTS at once can
-    // both try to create the table, and one of them then fails.
-    connection.exec("SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLock) + ")");
-    connection.exec("CREATE TABLE IF NOT EXISTS vantory_schema (version INTEGER NOT NULL)");
-    connection.exec("LOCK TABLE vantory_schema IN EXCLUSIVE MODE");
-    const auto current = connection.run("schema_version",
-                                        "SELECT coalesce(max(version), 0) FROM vantory_schema", {});
-    const int version = static_cast<int>(current.integer(0, 0));
-    if (version > latest) {
-      throw SchemaTooNew(
-          "the database " + PgConnection::describe(options_.url) + " has schema version " +
-          std::to_string(version) + ", but this vantory-server knows versions up to " +
-          std::to_string(latest) + "; run a newer vantory-server or choose another database");
-    }
-    for (const SchemaScript& script : scripts) {
-      if (script.version > version) {
-        connection.exec(script.sql);
-      }
-    }
-    connection.exec("DELETE FROM vantory_schema");
-    connection.exec("INSERT INTO vantory_schema (version) VALUES (" +
-                    std::to_string(std::max(version, latest)) + ")");
-    connection.exec("COMMIT");
-    schemaVersion_ = std::max(version, latest);
-  } catch (...) {
-    connection.rollbackQuietly();
-    throw;
+  PgConnection::Transaction transaction(connection);
+  // One server migrates at a time; the others wait and find it done. The
+  // advisory lock comes first: two CREATE TABLE IF NOT EXISTS at once can
+  // both try to create the table, and one of them then fails.
+  connection.exec("SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLock) + ")");
+  connection.exec("CREATE TABLE IF NOT EXISTS vantory_schema (version INTEGER NOT NULL)");
+  connection.exec("LOCK TABLE vantory_schema IN EXCLUSIVE MODE");
+  const auto current =
+      connection.run("schema_version", "SELECT coalesce(max(version), 0) FROM vantory_schema", {});
+  const int version = static_cast<int>(current.integer(0, 0));
+  if (version > latest) {
+    throw SchemaTooNew("the database " + PgConnection::describe(options_.url) +
+                       " has schema version " + std::to_string(version) +
+                       ", but this vantory-server knows versions up to " + std::to_string(latest) +
+                       "; run a newer vantory-server or choose another database");
   }
+  for (const SchemaScript& script : scripts) {
+    if (script.version > version) {
+      connection.exec(script.sql);
+    }
+  }
+  connection.exec("DELETE FROM vantory_schema");
+  connection.exec("INSERT INTO vantory_schema (version) VALUES (" +
+                  std::to_string(std::max(version, latest)) + ")");
+  transaction.commit();
+  schemaVersion_ = std::max(version, latest);
 }
 
 std::uint64_t PostgresStorage::dataVersion() {

@@ -14,6 +14,7 @@
 #include "storage/PostgresStorage.h"
 #include "storage/SqliteConnection.h"
 #include "storage/SqliteStorage.h"
+#include "storage/StorageError.h"
 #include "support/PostgresCluster.h"
 
 using namespace vantory::service;
@@ -394,6 +395,41 @@ TEST(PostgresStorage, ASchemaFromANewerServerIsRefused) {
     EXPECT_NE(std::string(error.what()).find("schema version 99"), std::string::npos);
     EXPECT_NE(std::string(error.what()).find("newer vantory-server"), std::string::npos);
   }
+}
+
+TEST(PostgresStorage,
+     AValueThatIsNotAWholeNumberIsAnErrorNotAZeroAndAFailedTransactionLeavesNothing) {
+  testsupport::PostgresCluster cluster;
+  if (cluster.unavailable()) {
+    GTEST_SKIP() << *cluster.unavailable();
+  }
+  PgConnection connection(cluster.url(), std::chrono::seconds(5));
+  const std::vector<std::pair<const char*, const char*>> notNumbers = {
+      {"letters", "SELECT '12abc'"},
+      {"fraction", "SELECT '1.5'"},
+      {"beyond", "SELECT '99999999999999999999'"},
+      {"null", "SELECT NULL"},
+      {"empty", "SELECT ''"}};
+  for (const auto& [name, sql] : notNumbers) {
+    const auto rows = connection.run(name, sql, {});
+    EXPECT_THROW(rows.integer(0, 0), StorageError) << sql;
+  }
+  EXPECT_EQ(connection.run("negative", "SELECT -42", {}).integer(0, 0), -42);
+
+  connection.exec("CREATE TABLE kept (n INTEGER)");
+  try {
+    PgConnection::Transaction transaction(connection);
+    connection.exec("INSERT INTO kept VALUES (1)");
+    throw std::runtime_error("a failure before the commit");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_EQ(connection.run("count", "SELECT count(*) FROM kept", {}).integer(0, 0), 0);
+  {
+    PgConnection::Transaction transaction(connection);
+    connection.exec("INSERT INTO kept VALUES (2)");
+    transaction.commit();
+  }
+  EXPECT_EQ(connection.run("count", "SELECT count(*) FROM kept", {}).integer(0, 0), 1);
 }
 
 }  // namespace
