@@ -46,20 +46,6 @@ std::string containing(const std::string& text) {
 
 }  // namespace
 
-// A pooled connection for one call; back to the pool unless it broke.
-class PostgresStorage::Lease {
- public:
-  explicit Lease(PostgresStorage& owner) : owner_(owner), connection_(owner.borrow()) {}
-  ~Lease() { owner_.giveBack(std::move(connection_)); }
-  Lease(const Lease&) = delete;
-  Lease& operator=(const Lease&) = delete;
-  PgConnection& operator*() { return *connection_; }
-
- private:
-  PostgresStorage& owner_;
-  std::unique_ptr<PgConnection> connection_;
-};
-
 PostgresStorage::PostgresStorage(Options options)
     : options_(std::move(options)),
       commits_([this](const std::function<void(PgConnection&)>& work) {

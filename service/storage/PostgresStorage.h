@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "storage/ConnectionLease.h"
 #include "storage/GroupCommit.h"
 #include "storage/PgConnection.h"
 #include "storage/Storage.h"
@@ -82,7 +83,9 @@ class PostgresStorage : public Storage {
   int schemaVersion() const { return schemaVersion_; }
 
  private:
-  class Lease;
+  // Every call borrows a connection of the pool.
+  using Lease = ConnectionLease<PostgresStorage, PgConnection>;
+  friend Lease;
 
   std::unique_ptr<PgConnection> connect();
   std::unique_ptr<PgConnection> borrow();

@@ -53,20 +53,6 @@ std::string ftsPhrase(const std::string& text) {
 
 }  // namespace
 
-// A reader connection borrowed from the pool for one call.
-class SqliteStorage::ReaderLease {
- public:
-  explicit ReaderLease(SqliteStorage& owner) : owner_(owner), reader_(owner.borrowReader()) {}
-  ~ReaderLease() { owner_.returnReader(std::move(reader_)); }
-  ReaderLease(const ReaderLease&) = delete;
-  ReaderLease& operator=(const ReaderLease&) = delete;
-  SqliteConnection& connection() { return *reader_; }
-
- private:
-  SqliteStorage& owner_;
-  std::unique_ptr<SqliteConnection> reader_;
-};
-
 SqliteStorage::SqliteStorage(const std::filesystem::path& file, Sync sync)
     : file_(file), commits_([this](const std::function<void(SqliteConnection&)>& work) {
         std::lock_guard lock(writerMutex_);
@@ -160,7 +146,7 @@ void SqliteStorage::migrate() {
   schemaVersion_ = std::max(current, latest);
 }
 
-std::unique_ptr<SqliteConnection> SqliteStorage::borrowReader() {
+std::unique_ptr<SqliteConnection> SqliteStorage::borrow() {
   {
     std::lock_guard lock(readersMutex_);
     if (!idleReaders_.empty()) {
@@ -173,16 +159,16 @@ std::unique_ptr<SqliteConnection> SqliteStorage::borrowReader() {
   return reader;
 }
 
-void SqliteStorage::returnReader(std::unique_ptr<SqliteConnection> reader) {
+void SqliteStorage::giveBack(std::unique_ptr<SqliteConnection> reader) {
   std::lock_guard lock(readersMutex_);
   idleReaders_.push_back(std::move(reader));
 }
 
 template <typename Work>
 auto SqliteStorage::read(Work&& work) {
-  ReaderLease lease(*this);
+  Lease lease(*this);
   // One snapshot for the whole call.
-  SqliteConnection& db = lease.connection();
+  SqliteConnection& db = *lease;
   db.prepare("BEGIN").step();
   try {
     auto result = work(db);
@@ -197,8 +183,8 @@ auto SqliteStorage::read(Work&& work) {
 template <typename Work>
 auto SqliteStorage::readOne(Work&& work) {
   // One statement is its own snapshot: no transaction around it.
-  ReaderLease lease(*this);
-  return work(lease.connection());
+  Lease lease(*this);
+  return work(*lease);
 }
 
 template <typename Work>

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "storage/ConnectionLease.h"
 #include "storage/GroupCommit.h"
 #include "storage/Schema.h"
 #include "storage/ServerLock.h"
@@ -66,12 +67,14 @@ class SqliteStorage : public Storage {
   int schemaVersion() const { return schemaVersion_; }
 
  private:
-  class ReaderLease;
+  // Calls that read borrow a reader connection of the pool.
+  using Lease = ConnectionLease<SqliteStorage, SqliteConnection>;
+  friend Lease;
 
   void checkIntegrity();
   void migrate();
-  std::unique_ptr<SqliteConnection> borrowReader();
-  void returnReader(std::unique_ptr<SqliteConnection> reader);
+  std::unique_ptr<SqliteConnection> borrow();
+  void giveBack(std::unique_ptr<SqliteConnection> reader);
   template <typename Work>
   auto read(Work&& work);
   template <typename Work>
