@@ -4,7 +4,7 @@
 # are put on the include path, never the machine's /usr/include.
 set(VANTORY_WEB_HEADERS ${CMAKE_BINARY_DIR}/web-headers)
 file(MAKE_DIRECTORY ${VANTORY_WEB_HEADERS})
-foreach(library nlohmann rapidjson)
+foreach(library nlohmann rapidjson utf8 utf8.h)
   if(NOT EXISTS /usr/include/${library})
     message(FATAL_ERROR "the web build needs /usr/include/${library} (scripts/install-deps)")
   endif()

@@ -3,62 +3,38 @@
 #include <cstdint>
 #include <cstring>
 
+#include <utf8.h>
+
 namespace platform {
 
-namespace {
-
-// The length of the valid sequence at `at`, or 0.
-std::size_t sequenceAt(std::string_view text, std::size_t at) {
-  const auto byte = [&text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(at);
-  std::size_t length = 0;
-  if (lead < 0x80) {
-    return 1;
-  }
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) {
-    return 0;
-  }
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(at + k) & 0xC0) != 0x80) {
-      return 0;
-    }
-  }
-  const unsigned char second = byte(at + 1);
-  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
-      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90)) {
-    return 0;
-  }
-  return length;
-}
-
-}  // namespace
-
+// Well-formedness is utfcpp's to judge (shared with the service); what is
+// ours is the fast path over ASCII, the bulk of every reply.
 bool Utf8::isValid(std::string_view text) {
-  std::size_t at = 0;
-  while (at < text.size()) {
+  const char* at = text.data();
+  const char* const end = text.data() + text.size();
+  while (at < end) {
     // Eight ASCII bytes at once.
-    if (at + 8 <= text.size()) {
+    if (end - at >= 8) {
       std::uint64_t word = 0;
-      std::memcpy(&word, text.data() + at, 8);
+      std::memcpy(&word, at, 8);
       if ((word & 0x8080808080808080ULL) == 0) {
         at += 8;
         continue;
       }
     }
-    const std::size_t length = sequenceAt(text, at);
-    if (length == 0) {
+    // Up to the next ASCII byte, which no sequence runs across.
+    const char* run = at;
+    while (run < end && static_cast<unsigned char>(*run) >= 0x80) {
+      ++run;
+    }
+    if (run == at) {
+      ++at;  // an ASCII byte short of a whole word
+      continue;
+    }
+    if (!utf8::is_valid(at, run)) {
       return false;
     }
-    at += length;
+    at = run;
   }
   return true;
 }
@@ -66,16 +42,15 @@ bool Utf8::isValid(std::string_view text) {
 std::string Utf8::replacingInvalid(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t length = sequenceAt(text, at);
-    if (length == 0) {
-      out += "\xEF\xBF\xBD";
-      ++at;
-    } else {
-      out.append(text, at, length);
-      at += length;
+  auto at = text.begin();
+  while (at != text.end()) {
+    const auto invalid = utf8::find_invalid(at, text.end());
+    out.append(at, invalid);
+    if (invalid == text.end()) {
+      break;
     }
+    out += "\xEF\xBF\xBD";  // one replacement character per byte that is not part of a character
+    at = invalid + 1;
   }
   return out;
 }

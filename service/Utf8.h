@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include <utf8.h>
+
 namespace vantory::service {
 
 // The service's one UTF-8 check, and counting of characters.
@@ -11,39 +13,7 @@ class Utf8 {
   Utf8() = delete;
 
   // Well-formed UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF.
-  static bool isValid(std::string_view text) {
-    std::size_t i = 0;
-    const auto at = [&text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    while (i < text.size()) {
-      const unsigned char lead = at(i);
-      std::size_t length = 0;
-      if (lead < 0x80) {
-        length = 1;
-      } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-      } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-      } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-      } else {
-        return false;
-      }
-      if (i + length > text.size()) {
-        return false;
-      }
-      for (std::size_t k = 1; k < length; ++k) {
-        if ((at(i + k) & 0xC0) != 0x80) {
-          return false;
-        }
-      }
-      if ((lead == 0xE0 && at(i + 1) < 0xA0) || (lead == 0xED && at(i + 1) >= 0xA0) ||
-          (lead == 0xF0 && at(i + 1) < 0x90) || (lead == 0xF4 && at(i + 1) >= 0x90)) {
-        return false;
-      }
-      i += length;
-    }
-    return true;
-  }
+  static bool isValid(std::string_view text) { return utf8::is_valid(text.begin(), text.end()); }
 
   // The number of characters (code points) in valid UTF-8 text.
   static std::size_t characterCount(std::string_view text) {
