@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -41,6 +42,19 @@ TableViewWidget::TableViewWidget(std::shared_ptr<platform::TableView> table, QWi
   connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) {
     if (const auto path = model_->indexPathAt(index.row())) {
       table_->selectRowAtIndexPath(*path);
+    }
+  });
+  // A row of one's own offers "Withdraw" on a right click (or a long press).
+  list_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(list_, &QListView::customContextMenuRequested, this, [this](const QPoint& at) {
+    const auto path = model_->indexPathAt(list_->indexAt(at).row());
+    if (!path || !table_->canDeleteRowAtIndexPath(*path)) {
+      return;
+    }
+    QMenu menu(this);
+    const QAction* withdraw = menu.addAction(QStringLiteral("Withdraw"));
+    if (menu.exec(list_->viewport()->mapToGlobal(at)) == withdraw) {
+      table_->deleteRowAtIndexPath(*path);
     }
   });
   // Per item, the scroll bar's value is the row at the top.
@@ -130,6 +144,12 @@ bool TableViewWidget::eventFilter(QObject* watched, QEvent* event) {
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && list_->currentIndex().isValid() &&
         path) {
       table_->selectRowAtIndexPath(*path);
+      return true;
+    }
+    // Delete takes back a row of one's own.
+    if (key == Qt::Key_Delete && list_->currentIndex().isValid() && path &&
+        table_->canDeleteRowAtIndexPath(*path)) {
+      table_->deleteRowAtIndexPath(*path);
       return true;
     }
   }

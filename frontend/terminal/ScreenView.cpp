@@ -114,6 +114,11 @@ bool ScreenView::animating() const {
 
 std::vector<std::string> ScreenView::hints() const {
   std::vector<std::string> hints;
+  // First: it is about the row in view, and is gone with it.
+  if (const auto table = tables_.find(focused());
+      table != tables_.end() && table->second->markedRowDeletable()) {
+    hints.emplace_back("Del Withdraw");
+  }
   for (const auto& shortcut : shortcuts_) {
     hints.push_back(std::string(1, static_cast<char>(shortcut.letter)) + " " + shortcut.title);
   }

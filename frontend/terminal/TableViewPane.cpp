@@ -36,6 +36,12 @@ void TableViewPane::follow() {
 
 void TableViewPane::remember() { table_->setPosition({top_, selected_}); }
 
+bool TableViewPane::markedRowDeletable() {
+  follow();
+  return hasRows() && selected_ < entries_.size() && !entries_[selected_].header &&
+         table_->canDeleteRowAtIndexPath({entries_[selected_].section, entries_[selected_].row});
+}
+
 bool TableViewPane::hasRows() const {
   for (const auto& entry : entries_) {
     if (!entry.header) {
@@ -173,6 +179,10 @@ bool TableViewPane::handle(const Key& key) {
   } else if (key.isEnter()) {
     if (hasRows() && !entries_[selected_].header) {
       table_->selectRowAtIndexPath({entries_[selected_].section, entries_[selected_].row});
+    }
+  } else if (key.isFunction(KEY_DC)) {
+    if (markedRowDeletable()) {
+      table_->deleteRowAtIndexPath({entries_[selected_].section, entries_[selected_].row});
     }
   } else {
     return false;

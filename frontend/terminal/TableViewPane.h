@@ -23,6 +23,8 @@ class TableViewPane {
   bool handle(const Key& key);
 
   bool hasRows() const;
+  // The marked row may be taken back (Delete).
+  bool markedRowDeletable();
   platform::TableView& table() const { return *table_; }
 
  private:

@@ -84,10 +84,24 @@ double TableView::headerHeightForSection(int section) {
 }
 
 void TableView::selectRowAtIndexPath(IndexPath indexPath) {
-  if (delegate_ != nullptr && indexPath.row >= 0 &&
-      indexPath.row < numberOfRowsInSection(indexPath.section)) {
+  if (delegate_ != nullptr && hasRow(indexPath)) {
     delegate_->didSelectRowAtIndexPath(*this, indexPath);
   }
+}
+
+bool TableView::canDeleteRowAtIndexPath(IndexPath indexPath) {
+  return delegate_ != nullptr && hasRow(indexPath) &&
+         delegate_->canDeleteRowAtIndexPath(*this, indexPath);
+}
+
+void TableView::deleteRowAtIndexPath(IndexPath indexPath) {
+  if (canDeleteRowAtIndexPath(indexPath)) {
+    delegate_->deleteRowAtIndexPath(*this, indexPath);
+  }
+}
+
+bool TableView::hasRow(IndexPath indexPath) {
+  return indexPath.row >= 0 && indexPath.row < numberOfRowsInSection(indexPath.section);
 }
 
 }  // namespace platform

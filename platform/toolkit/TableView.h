@@ -46,6 +46,10 @@ class TableView : public View {
 
   // What a user does.
   void selectRowAtIndexPath(IndexPath indexPath);
+  // Asks the delegate; false for a row that is not there.
+  bool canDeleteRowAtIndexPath(IndexPath indexPath);
+  // Does nothing for a row the delegate does not let go.
+  void deleteRowAtIndexPath(IndexPath indexPath);
 
   // Where the person is in the list, in the rows a renderer lists (section
   // headers counted): the first one shown and the one marked for the
@@ -60,6 +64,7 @@ class TableView : public View {
 
  private:
   void loadCounts();
+  bool hasRow(IndexPath indexPath);
 
   TableViewDataSource* dataSource_ = nullptr;
   TableViewDelegate* delegate_ = nullptr;

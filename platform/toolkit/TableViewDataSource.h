@@ -25,6 +25,12 @@ class TableViewDelegate {
  public:
   virtual ~TableViewDelegate() = default;
   virtual void didSelectRowAtIndexPath(TableView& /*tableView*/, IndexPath /*indexPath*/) {}
+  // Whether the row may be taken back (a Delete key, a context menu), and
+  // what doing so starts (usually a question first).
+  virtual bool canDeleteRowAtIndexPath(TableView& /*tableView*/, IndexPath /*indexPath*/) {
+    return false;
+  }
+  virtual void deleteRowAtIndexPath(TableView& /*tableView*/, IndexPath /*indexPath*/) {}
   virtual std::shared_ptr<View> viewForHeaderInSection(TableView& /*tableView*/, int /*section*/) {
     return nullptr;
   }

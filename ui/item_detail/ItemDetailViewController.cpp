@@ -198,16 +198,33 @@ void ItemDetailViewController::fillCell(platform::TableViewCell& cell,
   }
 }
 
-void ItemDetailViewController::didSelectRowAtIndexPath(platform::TableView& /*tableView*/,
-                                                       platform::IndexPath indexPath) {
+const nlohmann::json* ItemDetailViewController::ownRecordAt(platform::IndexPath indexPath) const {
   const nlohmann::json* record = recordAt(indexPath);
   const std::optional<std::string> userName = Utility::storedUserName();
-  if (record == nullptr || !userName || RecordText::text(*record, key::name) != userName) {
-    return;
-  }
   // A service that does not give ids takes no corrections.
-  if (const auto id = RecordText::text(*record, key::id)) {
-    showCorrectionPrompt(*id, RecordText::text(*record, key::qty));
+  if (record == nullptr || !userName || RecordText::text(*record, key::name) != userName ||
+      !RecordText::text(*record, key::id)) {
+    return nullptr;
+  }
+  return record;
+}
+
+void ItemDetailViewController::didSelectRowAtIndexPath(platform::TableView& /*tableView*/,
+                                                       platform::IndexPath indexPath) {
+  if (const nlohmann::json* record = ownRecordAt(indexPath)) {
+    showCorrectionPrompt(*RecordText::text(*record, key::id), RecordText::text(*record, key::qty));
+  }
+}
+
+bool ItemDetailViewController::canDeleteRowAtIndexPath(platform::TableView& /*tableView*/,
+                                                       platform::IndexPath indexPath) {
+  return ownRecordAt(indexPath) != nullptr;
+}
+
+void ItemDetailViewController::deleteRowAtIndexPath(platform::TableView& /*tableView*/,
+                                                    platform::IndexPath indexPath) {
+  if (const nlohmann::json* record = ownRecordAt(indexPath)) {
+    confirmWithdrawal(*RecordText::text(*record, key::id), RecordText::text(*record, key::qty));
   }
 }
 

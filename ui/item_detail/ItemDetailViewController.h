@@ -38,6 +38,11 @@ class ItemDetailViewController : public ListViewController, public RecordReceive
   // nothing.
   void didSelectRowAtIndexPath(platform::TableView& tableView,
                                platform::IndexPath indexPath) override;
+  // The same rows may be taken back at once (the Delete key): "Withdraw",
+  // asked once more.
+  bool canDeleteRowAtIndexPath(platform::TableView& tableView,
+                               platform::IndexPath indexPath) override;
+  void deleteRowAtIndexPath(platform::TableView& tableView, platform::IndexPath indexPath) override;
 
   const std::optional<std::string>& itemInfo() const { return itemInfo_; }
   void setItemInfo(std::string itemInfo) { itemInfo_ = std::move(itemInfo); }
@@ -90,6 +95,8 @@ class ItemDetailViewController : public ListViewController, public RecordReceive
   std::shared_ptr<platform::BarButtonItem> refreshButton_;
 
  private:
+  // The record of the row when it is one's own and can be corrected.
+  const nlohmann::json* ownRecordAt(platform::IndexPath indexPath) const;
   void showCorrectionPrompt(const std::string& id, const std::optional<std::string>& quantity);
   void confirmWithdrawal(const std::string& id, const std::optional<std::string>& quantity);
   void fillItemTexts();

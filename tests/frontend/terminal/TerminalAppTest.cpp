@@ -122,6 +122,12 @@ TEST_F(TerminalAppTest, APersonUsesEveryScreenWithTheKeyboard) {
   expectScreen("Needed: 2");
   EXPECT_TRUE(terminal_->waitForAbsence("No one is Interested as of now."));
   expectScreen("Ann Lee");
+  // One's own interest can be taken back with Delete, after a question.
+  expectScreen("Del Withdraw");
+  terminal_->press({"DC"});
+  expectScreen("Take back your interest of 2?");
+  terminal_->press({"Escape"});
+  EXPECT_TRUE(terminal_->waitForAbsence("Take back your interest of 2?"));
   terminal_->press({"p"});
   expectScreen("Purchases");
   expectScreen("No one Bought as of now.");

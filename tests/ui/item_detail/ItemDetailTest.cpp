@@ -261,6 +261,21 @@ TEST(ItemDetail, OwnRowsAreCorrectedOrWithdrawnAndOthersRowsOpenNothing) {
   EXPECT_EQ(app.alert(), nullptr) << "someone else's row";
   app.selectRow(2, 0);
   EXPECT_EQ(app.alert(), nullptr) << "a row without an id (an older service)";
+  // The Delete key: only one's own row with an id, and it asks first.
+  platform::TableView& table = *deal.tableView();
+  EXPECT_FALSE(table.canDeleteRowAtIndexPath({0, 0}));
+  EXPECT_FALSE(table.canDeleteRowAtIndexPath({2, 0}));
+  EXPECT_FALSE(table.canDeleteRowAtIndexPath({1, 5})) << "a row that is not there";
+  table.deleteRowAtIndexPath({0, 0});
+  EXPECT_EQ(app.alert(), nullptr);
+  ASSERT_TRUE(table.canDeleteRowAtIndexPath({1, 0}));
+  table.deleteRowAtIndexPath({1, 0});
+  app.settle();
+  ASSERT_NE(app.alert(), nullptr);
+  EXPECT_EQ(app.alertMessage(), "Take back your interest of 2?");
+  app.tapAlertButton("Cancel");
+  app.settle();
+  EXPECT_TRUE(app.service().requests().empty()) << "nothing is sent before the answer";
 
   app.selectRow(1, 0);
   ASSERT_NE(app.alert(), nullptr);
