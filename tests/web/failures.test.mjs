@@ -2,26 +2,17 @@
 // replies a broken or hostile peer sends. The page stays alive and says so.
 import assert from "node:assert/strict";
 import { after, before, test } from "node:test";
-import { launchPhone, shot, startServer } from "./harness.mjs";
+import { serverAndPhone, shot } from "./harness.mjs";
 
-let server;
-let phone;
-before(async () => {
-  server = await startServer();
-  phone = await launchPhone();
-});
-after(async () => {
-  await phone?.browser.close();
-  await server?.stop();
-});
+const shared = serverAndPhone(before, after);
 
 const stores = "**/kelvane/qx/getListOfStores.php*";
 const unreachable = "Could not reach the service. Please try again.";
 
 // A page registered as Ann Lee, on the store list.
 async function registeredPage() {
-  const page = await phone.context.newPage();
-  await page.goto(server.url);
+  const page = await shared.phone.context.newPage();
+  await page.goto(shared.server.url);
   const welcome = page.getByText("Welcome to Vantory");
   const list = page.getByRole("button", { name: "Refresh" });
   await Promise.race([welcome.waitFor(), list.waitFor()]);
@@ -63,14 +54,14 @@ test("with the network cut after one visit, the app still opens and shows its ow
     });
     await page.reload();
     await page.waitForFunction(() => navigator.serviceWorker.controller !== null);
-    await phone.context.setOffline(true);
+    await shared.phone.context.setOffline(true);
     try {
       await page.reload();
       await page.getByRole("button", { name: "Refresh" }).waitFor();
       await shot(page, "21-offline");
       await dismissAlert(page, unreachable);
     } finally {
-      await phone.context.setOffline(false);
+      await shared.phone.context.setOffline(false);
     }
     await page.close();
   });
@@ -104,7 +95,7 @@ test("hostile replies leave the page alive and responsive", async () => {
     await page.unroute(stores);
     await page.getByRole("button", { name: "Refresh" }).click();
     await page.getByText("You Dont have any Stores.").waitFor({ timeout: 20000 });
-    assert.deepEqual(phone.problems, [], `after ${what}`);
+    assert.deepEqual(shared.phone.problems, [], `after ${what}`);
   }
   await page.close();
 });

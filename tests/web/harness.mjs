@@ -104,3 +104,18 @@ export async function pixelsIn(page, { x, y, width, height }) {
   }
 }
 
+
+// For a test file: one server and one phone shared by its tests, started
+// before them and stopped after. Their fields are set once started.
+export function serverAndPhone(before, after) {
+  const shared = { server: null, phone: null };
+  before(async () => {
+    shared.server = await startServer();
+    shared.phone = await launchPhone();
+  });
+  after(async () => {
+    await shared.phone?.browser.close();
+    await shared.server?.stop();
+  });
+  return shared;
+}

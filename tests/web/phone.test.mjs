@@ -2,18 +2,9 @@
 // vantory-server serving it: what a person does, found as a person finds it.
 import assert from "node:assert/strict";
 import { after, before, test } from "node:test";
-import { launchPhone, pixelsIn, shot, startServer, userList } from "./harness.mjs";
+import { pixelsIn, serverAndPhone, shot, startServer, userList } from "./harness.mjs";
 
-let server;
-let phone;
-before(async () => {
-  server = await startServer();
-  phone = await launchPhone();
-});
-after(async () => {
-  await phone?.browser.close();
-  await server?.stop();
-});
+const shared = serverAndPhone(before, after);
 
 // Fills the open dialog's fields in order and taps its button.
 async function answer(page, values, button) {
@@ -29,8 +20,8 @@ async function answer(page, values, button) {
 
 test("a person registers, adds a store and a deal, declares interest, buys, edits and searches",
   async () => {
-    const page = await phone.context.newPage();
-    await page.goto(server.url);
+    const page = await shared.phone.context.newPage();
+    await page.goto(shared.server.url);
     await page.getByText("Welcome to Vantory").waitFor();
     await shot(page, "01-registration");
     await page.getByRole("textbox", { name: "First Name" }).fill("Ann");
@@ -117,7 +108,7 @@ test("a person registers, adds a store and a deal, declares interest, buys, edit
     await page.reload();
     await page.getByRole("button", { name: /Café & Co/ }).waitFor();
     assert.equal(await page.getByText("Welcome to Vantory").count(), 0);
-    assert.deepEqual(phone.problems, []);
+    assert.deepEqual(shared.phone.problems, []);
     await page.close();
   });
 
@@ -129,7 +120,7 @@ test("with a user list, the browser asks who you are and the app works once you 
     assert.equal(refused.status, 401);
     assert.match(refused.headers.get("www-authenticate"), /^Basic realm="Vantory"/);
 
-    const signedIn = await phone.browser.newContext({
+    const signedIn = await shared.phone.browser.newContext({
       viewport: { width: 390, height: 844 }, isMobile: true, hasTouch: true,
       httpCredentials: { username: "ann", password: "s3cret pass" },
     });
@@ -147,8 +138,8 @@ test("with a user list, the browser asks who you are and the app works once you 
 
 test("a long name is cut short with an ellipsis, shown whole on a long press, in portrait and landscape",
   async () => {
-    const page = await phone.context.newPage();
-    await page.goto(server.url);
+    const page = await shared.phone.context.newPage();
+    await page.goto(shared.server.url);
     const long = "The Farmers Market Stall By The Old Railway Station";
     await page.getByRole("button", { name: "Add", exact: true }).click();
     await answer(page, [long], "Save");
@@ -174,11 +165,11 @@ test("a long name is cut short with an ellipsis, shown whole on a long press, in
   });
 
 test("prices follow the phone's language, as the desktop app's do for its locale", async () => {
-  const german = await phone.browser.newContext({
+  const german = await shared.phone.browser.newContext({
     viewport: { width: 390, height: 844 }, isMobile: true, hasTouch: true, locale: "de-DE",
   });
   const page = await german.newPage();
-  await page.goto(server.url);
+  await page.goto(shared.server.url);
   await page.getByRole("textbox", { name: "First Name" }).fill("Jörg");
   await page.getByRole("textbox", { name: "Last Name" }).fill("Maier");
   await page.getByRole("button", { name: "Save" }).click();
