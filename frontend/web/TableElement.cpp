@@ -112,7 +112,8 @@ void TableElement::rebuild() {
 void TableElement::appendRows() {
   // What is in view first, then the rest a part at a time in later turns,
   // so that no frame waits for a thousand rows.
-  const std::size_t end = std::min(entries_.size(), built_ + (built_ == 0 ? kFirstRows : kMoreRows));
+  const std::size_t end =
+      std::min(entries_.size(), built_ + (built_ == 0 ? kFirstRows : kMoreRows));
   std::string html;
   for (; built_ < end; ++built_) {
     const auto& entry = entries_[built_];

@@ -4,8 +4,8 @@
 
 #include <memory>
 #include <set>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "frontend/web/Actions.h"
 #include "platform/toolkit/TableRowList.h"

@@ -113,10 +113,9 @@ void FetchUrlSession::startTransfer(UrlRequest request, UrlSessionDataTask::Comp
   inFlight_.emplace(id, std::move(completion));
   std::string headerLines;
   // What libcurl says of a POST body, so that the service sees the same.
-  const bool typed = std::any_of(request.headers.begin(), request.headers.end(),
-                                 [](const auto& header) {
-                                   return strcasecmp(header.first.c_str(), "Content-Type") == 0;
-                                 });
+  const bool typed = std::any_of(
+      request.headers.begin(), request.headers.end(),
+      [](const auto& header) { return strcasecmp(header.first.c_str(), "Content-Type") == 0; });
   if (request.httpBody && request.httpMethod == "POST" && !typed) {
     headerLines += "Content-Type: application/x-www-form-urlencoded\n";
   }
