@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <unordered_map>
 #include "storage/JoinedWrites.h"
 #include "storage/Schema.h"
@@ -67,12 +68,32 @@ SqliteStorage::SqliteStorage(const std::filesystem::path& file, Sync sync)
       }) {
   writer_ = std::make_unique<SqliteConnection>(file, false);
   serverLock_ = ServerLock::shared(file);
-  writer_->exec("PRAGMA journal_mode=WAL");
+  useWriteAheadLog(*writer_);
   writer_->exec(sync == Sync::full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
   writer_->exec("PRAGMA foreign_keys=ON");
   checkIntegrity();
   migrate();
   watcher_ = std::make_unique<SqliteConnection>(file, true);
+}
+
+void SqliteStorage::useWriteAheadLog(SqliteConnection& connection) {
+  // Switching a new file to WAL takes an exclusive lock, and SQLite answers
+  // "busy" at once, without its busy timeout, while a second server starting
+  // on the same file holds the lock for a moment: that server waits its turn
+  // instead of ending.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (true) {
+    try {
+      connection.exec("PRAGMA journal_mode=WAL");
+      return;
+    } catch (const StorageError& error) {
+      if (error.kind() != StorageError::Kind::busy ||
+          std::chrono::steady_clock::now() >= deadline) {
+        throw;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 void SqliteStorage::checkIntegrity() {

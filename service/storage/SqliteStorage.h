@@ -71,6 +71,7 @@ class SqliteStorage : public Storage {
   using Lease = ConnectionLease<SqliteStorage, SqliteConnection>;
   friend Lease;
 
+  static void useWriteAheadLog(SqliteConnection& connection);
   void checkIntegrity();
   void migrate();
   std::unique_ptr<SqliteConnection> borrow();
