@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <map>
 
-#include "platform/DispatchQueue.h"
+#include "frontend/web/Dom.h"
 
 namespace vantory::web {
 
@@ -78,6 +78,14 @@ int ActionIds::add(Actions::Entry entry) {
   const int id = Actions::add(std::move(entry));
   ids_.push_back(id);
   return id;
+}
+
+emscripten::val ActionIds::button(const std::string& className, std::function<void()> tap) {
+  emscripten::val element = Dom::create("button", className);
+  element.set("type", std::string("button"));
+  element.call<void>("setAttribute", std::string("data-tap"),
+                     std::to_string(add({std::move(tap), {}, {}, {}})));
+  return element;
 }
 
 void ActionIds::clear() {

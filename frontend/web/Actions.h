@@ -1,5 +1,7 @@
 #pragma once
 
+#include <emscripten/val.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -39,6 +41,8 @@ class ActionIds {
   ~ActionIds() { clear(); }
 
   int add(Actions::Entry entry);
+  // A <button> of the class whose tap runs `tap`.
+  emscripten::val button(const std::string& className, std::function<void()> tap);
   void clear();
 
  private:

@@ -31,19 +31,13 @@ AlertElement::AlertElement(std::shared_ptr<platform::AlertController> alert)
   const auto cancel = alert_->cancelAction();
   const auto preferred = alert_->preferredAction();
   for (const auto& action : alert_->actions()) {
-    val button = Dom::create("button");
-    button.set("type", std::string("button"));
-    Dom::setText(button, action->title());
     std::weak_ptr<platform::AlertAction> weak = action;
-    const int id = actions_.add({[this, weak] {
-                                   if (auto tapped = weak.lock()) {
-                                     tap(tapped);
-                                   }
-                                 },
-                                 {},
-                                 {},
-                                 {}});
-    button.call<void>("setAttribute", std::string("data-tap"), std::to_string(id));
+    val button = actions_.button({}, [this, weak] {
+      if (auto tapped = weak.lock()) {
+        tap(tapped);
+      }
+    });
+    Dom::setText(button, action->title());
     if (action == cancel) {
       button.call<void>("setAttribute", std::string("data-cancel"), std::string(""));
     }

@@ -41,18 +41,12 @@ ScreenElement::Shown ScreenElement::make(const std::shared_ptr<platform::View>& 
     }));
     shown.element = fields_.back()->element();
   } else if (auto button = std::dynamic_pointer_cast<platform::Button>(view)) {
-    shown.element = Dom::create("button", "action");
-    shown.element.set("type", std::string("button"));
     std::weak_ptr<platform::Button> weak = button;
-    const int id = actions_.add({[weak] {
-                                   if (auto tapped = weak.lock()) {
-                                     tapped->tap();
-                                   }
-                                 },
-                                 {},
-                                 {},
-                                 {}});
-    shown.element.call<void>("setAttribute", std::string("data-tap"), std::to_string(id));
+    shown.element = actions_.button("action", [weak] {
+      if (auto tapped = weak.lock()) {
+        tapped->tap();
+      }
+    });
   } else if (std::dynamic_pointer_cast<platform::ActivityIndicatorView>(view)) {
     shown.element = Dom::create("div", "spinner");
     shown.element.call<void>("setAttribute", std::string("role"), std::string("progressbar"));
@@ -78,16 +72,6 @@ void ScreenElement::update() {
   for (const auto& field : fields_) {
     field->update();
   }
-}
-
-bool ScreenElement::animating() const {
-  for (const auto& shown : shown_) {
-    if (auto* spinner = dynamic_cast<platform::ActivityIndicatorView*>(shown.view.get());
-        spinner != nullptr && !spinner->isHidden() && spinner->isAnimating()) {
-      return true;
-    }
-  }
-  return false;
 }
 
 void ScreenElement::apply(Shown& shown) {

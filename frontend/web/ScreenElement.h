@@ -26,7 +26,6 @@ class ScreenElement {
 
   // Brings every element in line with the model.
   void update();
-  bool animating() const;
 
   // Where the page was scrolled when the screen was left.
   double scrollTop = 0;

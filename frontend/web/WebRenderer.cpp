@@ -134,33 +134,24 @@ void WebRenderer::drawBar(const platform::Window::Front& front) {
   val left = Dom::create("div", "side left");
   val right = Dom::create("div", "side right");
   if (depth(front) > 1) {
-    val back = Dom::create("button", "back");
-    back.set("type", std::string("button"));
+    platform::NavigationController* navigation = front.navigation;
+    val back =
+        barActions_.button("back", [navigation] { navigation->popViewControllerAnimated(true); });
     back.call<void>("setAttribute", std::string("aria-label"), std::string("Back"));
     Dom::setText(back, std::string("\xE2\x80\xB9 Back"));  // ‹ Back
-    platform::NavigationController* navigation = front.navigation;
-    const int id = barActions_.add(
-        {[navigation] { navigation->popViewControllerAnimated(true); }, {}, {}, {}});
-    back.call<void>("setAttribute", std::string("data-tap"), std::to_string(id));
     left.call<void>("append", back);
   }
   const auto& item = front.screen->navigationItem();
   const auto addButton = [this](val& side, const std::shared_ptr<platform::BarButtonItem>& bar) {
-    val button = Dom::create("button", "bar-button");
-    button.set("type", std::string("button"));
+    std::weak_ptr<platform::BarButtonItem> weak = bar;
+    val button = barActions_.button("bar-button", [weak] {
+      if (auto tapped = weak.lock()) {
+        tapped->tap();
+      }
+    });
     const bool refresh = bar->systemItem() == platform::BarButtonSystemItem::refresh;
     Dom::setText(button, refresh && bar->title().empty() ? std::string("Refresh") : bar->title());
     button.set("disabled", !bar->isEnabled());
-    std::weak_ptr<platform::BarButtonItem> weak = bar;
-    const int id = barActions_.add({[weak] {
-                                      if (auto tapped = weak.lock()) {
-                                        tapped->tap();
-                                      }
-                                    },
-                                    {},
-                                    {},
-                                    {}});
-    button.call<void>("setAttribute", std::string("data-tap"), std::to_string(id));
     side.call<void>("append", button);
   };
   for (const auto& bar : item.leftBarButtonItems()) {
