@@ -100,7 +100,21 @@ std::optional<std::string> readSecretLine(const char* prompt) {
   return line;
 }
 
-int setPassword(const std::string& name, const std::string& userFile) {
+// The line typed after the prompt, shown as typed; nothing at the end of input.
+std::optional<std::string> readLine(const std::string& prompt) {
+  std::cerr << prompt << std::flush;
+  std::string line;
+  if (!std::getline(std::cin, line)) {
+    return std::nullopt;
+  }
+  if (!line.empty() && line.back() == '\r') {
+    line.pop_back();
+  }
+  return line;
+}
+
+int setPassword(const std::string& name, std::optional<std::string> nameInApp,
+                const std::string& userFile) {
   if (const auto refusal = UserList::checkName(name)) {
     std::cerr << "vantory-server: " << *refusal << "\n";
     return 2;
@@ -116,10 +130,27 @@ int setPassword(const std::string& name, const std::string& userFile) {
       std::cerr << "vantory-server: the passwords differ; nothing changed\n";
       return 2;
     }
+    if (!nameInApp) {
+      nameInApp = readLine("The name " + name + " registers in the app (Enter: as before, or " +
+                           name + "): ");
+      if (nameInApp && nameInApp->empty()) {
+        nameInApp.reset();
+      }
+    }
   }
-  UserList::storePassword(userFile, name, *password);
-  std::cout << "vantory-server: " << name << " can sign in; the list is " << userFile
-            << " (a running server reads it again on SIGHUP)\n";
+  if (const auto refusal =
+          nameInApp && !nameInApp->empty() ? UserList::checkNameInApp(*nameInApp) : std::nullopt) {
+    std::cerr << "vantory-server: " << *refusal << "; nothing changed\n";
+    return 2;
+  }
+  UserList::storePassword(userFile, name, *password,
+                          nameInApp ? std::optional<std::string_view>(*nameInApp) : std::nullopt);
+  const std::string inApp = UserList::load(userFile).recordName(name);
+  std::cout << "vantory-server: " << name << " can sign in";
+  if (inApp != name) {
+    std::cout << " and registers in the app as " << inApp;
+  }
+  std::cout << "; the list is " << userFile << " (a running server reads it again on SIGHUP)\n";
   return 0;
 }
 
@@ -148,6 +179,7 @@ struct Options {
 
   // passwd NAME [--users FILE]
   std::string passwdName;
+  std::optional<std::string> passwdNameInApp;
   std::string passwdFile = "/etc/vantory/users";
   // backup --to FILE [--database FILE]; restore --from FILE [--database FILE]
   std::string backupDatabase = database;
@@ -245,6 +277,10 @@ Subcommands addSubcommands(CLI::App& cli, Options& options) {
                          "set a user's password in the user list (asks for it; reads one line when "
                          "standard input is not a terminal)");
   passwd->add_option("NAME", options.passwdName, "the name the user signs in with")->required();
+  passwd->add_option("--name-in-app", options.passwdNameInApp,
+                     "the name the user registers in the app, when not NAME: with a user list, "
+                     "what they add and change is under that name only (asked on a terminal; "
+                     "kept when not given; empty: NAME)");
   passwd->add_option("--users", options.passwdFile, "the user list to change")
       ->capture_default_str();
 
@@ -464,7 +500,7 @@ int main(int argc, char** argv) {
   CLI11_PARSE(cli, argc, argv);
   try {
     if (*subcommands.passwd) {
-      return setPassword(options.passwdName, options.passwdFile);
+      return setPassword(options.passwdName, options.passwdNameInApp, options.passwdFile);
     }
     if (*subcommands.backup) {
       return runBackup(options);

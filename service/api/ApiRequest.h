@@ -23,8 +23,8 @@ struct ApiRequest {
   // The Idempotency-Key header of a write, empty when it has none: a resend
   // with the same key gets the first reply instead of a second write.
   std::string idempotencyKey;
-  // With a user list: the name the person signed in with. A correction may
-  // then only name them.
+  // With a user list: the name the signed-in person's records are under
+  // (their name in the app). A write may then name only them.
   std::optional<std::string> signedInAs;
 };
 

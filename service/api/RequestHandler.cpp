@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include <optional>
+#include <tuple>
 #include <variant>
 
 #include "Utf8.h"
@@ -186,27 +187,34 @@ RequestHandler::RequestHandler(Storage& storage) : storage_(storage) {
   };
   routes_["getListOfStores.php"] = {
       "GET", [](RequestHandler& self, std::string_view) { return self.getListOfStores(); }};
-  routes_["addStore.php"] = post(&RequestHandler::addStore);
+  // A write whose record names the person making it.
+  const auto signed_ = [&post](ApiReply (RequestHandler::*member)(std::string_view),
+                               std::string_view parameter, std::string_view personKey,
+                               bool corrects = false) {
+    Route route = post(member);
+    route.parameter = parameter;
+    route.personKey = personKey;
+    route.corrects = corrects;
+    return route;
+  };
+  routes_["addStore.php"] = signed_(&RequestHandler::addStore, "store", "created");
   routes_["getListOfItems.php"] = get(&RequestHandler::getListOfItems);
-  routes_["addItem.php"] = post(&RequestHandler::addItem);
+  routes_["addItem.php"] = signed_(&RequestHandler::addItem, "item", "posted");
   routes_["getItemById.php"] = get(&RequestHandler::getItemById);
   routes_["editItem.php"] = post(&RequestHandler::editItem);
   routes_["getInterested.php"] = get(&RequestHandler::getInterested);
-  routes_["addInterested.php"] = post(&RequestHandler::addInterested);
+  routes_["addInterested.php"] = signed_(&RequestHandler::addInterested, "interested", "name");
   routes_["getBought.php"] = get(&RequestHandler::getBought);
-  routes_["addBuy.php"] = post(&RequestHandler::addBuy);
-  const auto correction = [&post](ApiReply (RequestHandler::*member)(std::string_view),
-                                  std::string_view parameter) {
-    Route route = post(member);
-    route.correctionOf = parameter;
-    return route;
-  };
-  routes_["updateInterested.php"] = correction(&RequestHandler::updateInterested, "interested");
-  routes_["removeInterested.php"] = correction(&RequestHandler::removeInterested, "interested");
-  routes_["updateBuy.php"] = correction(&RequestHandler::updateBuy, "buy");
-  routes_["removeBuy.php"] = correction(&RequestHandler::removeBuy, "buy");
-  routes_["removeItem.php"] = correction(&RequestHandler::removeItem, "item");
-  routes_["removeStore.php"] = correction(&RequestHandler::removeStore, "store");
+  routes_["addBuy.php"] = signed_(&RequestHandler::addBuy, "buy", "name");
+  for (const auto& [path, member, parameter] :
+       {std::tuple{"updateInterested.php", &RequestHandler::updateInterested, "interested"},
+        std::tuple{"removeInterested.php", &RequestHandler::removeInterested, "interested"},
+        std::tuple{"updateBuy.php", &RequestHandler::updateBuy, "buy"},
+        std::tuple{"removeBuy.php", &RequestHandler::removeBuy, "buy"},
+        std::tuple{"removeItem.php", &RequestHandler::removeItem, "item"},
+        std::tuple{"removeStore.php", &RequestHandler::removeStore, "store"}}) {
+    routes_[path] = signed_(member, parameter, "name", true);
+  }
   routes_["searchItem.php"] = post(&RequestHandler::searchItem);
   routes_["searchItem.php"].writes = false;  // a POST that reads
 }
@@ -249,23 +257,38 @@ ApiReply RequestHandler::route(const ApiRequest& request) {
     reply.allow = endpoint.method;
     return reply;
   }
-  // With a user list, names are not taken on trust for corrections: one
-  // may only correct, or remove, what is under one's own sign-in name.
-  if (request.signedInAs && !endpoint.correctionOf.empty()) {
-    const auto parsed = bodyRecord(request.body, endpoint.correctionOf);
-    const auto* record = std::get_if<json>(&parsed);
-    const auto name = record != nullptr && record->contains("name") && (*record)["name"].is_string()
-                          ? std::optional((*record)["name"].get<std::string>())
-                          : std::nullopt;
-    if (name && *name != *request.signedInAs) {
-      return ApiReply::error(403, "You are signed in as " + *request.signedInAs +
-                                      ": you can only change or remove what is under that name.");
-    }
+  if (auto refusal = request.signedInAs ? notSignedInAs(request, endpoint) : std::nullopt) {
+    return *refusal;
   }
   if (endpoint.writes && !request.idempotencyKey.empty()) {
     return writeOnce(request, endpoint);
   }
   return endpoint.run(*this, endpoint.method == "GET" ? query : std::string_view(request.body));
+}
+
+std::optional<ApiReply> RequestHandler::notSignedInAs(const ApiRequest& request,
+                                                      const Route& endpoint) {
+  if (endpoint.personKey.empty()) {
+    return std::nullopt;
+  }
+  // A record that cannot be read, or names nobody, is refused by its handler.
+  const auto parsed = bodyRecord(request.body, endpoint.parameter);
+  const auto* record = std::get_if<json>(&parsed);
+  if (record == nullptr) {
+    return std::nullopt;
+  }
+  const auto named = record->find(endpoint.personKey);
+  if (named == record->end() || !named->is_string() ||
+      named->get_ref<const std::string&>() == *request.signedInAs) {
+    return std::nullopt;
+  }
+  const std::string& who = *request.signedInAs;
+  return ApiReply::error(403, endpoint.corrects
+                                  ? "You are signed in as " + who +
+                                        ": you can only change or remove what is under that name."
+                                  : "You are signed in as " + who +
+                                        ": what you add is recorded under that name, " +
+                                        "so register in the app as " + who + ".");
 }
 
 ApiReply RequestHandler::writeOnce(const ApiRequest& request, const Route& endpoint) {

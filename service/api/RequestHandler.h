@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,12 +39,18 @@ class RequestHandler {
     std::string method;
     Run run;
     bool writes = false;  // an Idempotency-Key makes it happen once
-    // A correction's parameter: with a user list, its record's "name" must
-    // be the signed-in person's.
-    std::string_view correctionOf;
+    // With a user list, a write's record must name the person signed in:
+    // the body's parameter, the record's key that names the person, and
+    // whether the write corrects a record (rather than adds one).
+    std::string_view parameter;
+    std::string_view personKey;
+    bool corrects = false;
   };
 
   ApiReply route(const ApiRequest& request);
+  // With a user list: the 403 for a write naming someone other than the
+  // person signed in, if it does.
+  static std::optional<ApiReply> notSignedInAs(const ApiRequest& request, const Route& endpoint);
   // A write sent with an Idempotency-Key: done once, its reply kept for resends.
   ApiReply writeOnce(const ApiRequest& request, const Route& endpoint);
 

@@ -120,9 +120,11 @@ void AccessControl::check(const std::string& client, std::string_view authorizat
   {
     std::unique_lock lock(mutex_);
     // Someone already signed in is never kept waiting, whoever guesses.
-    if (credentials && proven_.contains(proven)) {
+    if (const auto found = credentials ? proven_.find(proven) : proven_.end();
+        found != proven_.end()) {
+      std::string recordName = found->second;
       lock.unlock();
-      done({true, 200, {}, {}, credentials->first});
+      done({true, 200, {}, {}, std::move(recordName)});
       return;
     }
     auto refusal = lockout(byClient_, client, now);
@@ -159,7 +161,9 @@ void AccessControl::check(const std::string& client, std::string_view authorizat
     Verdict verdict{false, 503, "The service is busy; try again shortly.", std::chrono::seconds(1)};
     try {
       verdict = conclude(client, credentials->first, proven,
-                         users->verify(credentials->first, credentials->second));
+                         users->verify(credentials->first, credentials->second)
+                             ? std::optional(users->recordName(credentials->first))
+                             : std::nullopt);
     } catch (const std::exception&) {
       std::lock_guard lock(mutex_);
       release(byClient_, client);
@@ -179,12 +183,13 @@ void AccessControl::check(const std::string& client, std::string_view authorizat
 }
 
 AccessControl::Verdict AccessControl::conclude(const std::string& client, const std::string& name,
-                                               const std::string& proven, bool valid) {
+                                               const std::string& proven,
+                                               std::optional<std::string> recordName) {
   const Clock::time_point now = now_();
   std::lock_guard lock(mutex_);
   release(byClient_, client);
   release(byName_, name);
-  if (!valid) {
+  if (!recordName) {
     recordFailure(byClient_, client, name, now);
     recordFailure(byName_, name, name, now);
     return {false, 401, "The name or password is not right.", {}};
@@ -192,7 +197,7 @@ AccessControl::Verdict AccessControl::conclude(const std::string& client, const 
   if (proven_.size() >= kMaxProven) {
     proven_.clear();
   }
-  proven_.insert(proven);
+  proven_.emplace(proven, *recordName);
   byName_.erase(name);
   // Someone who mistyped their own password is forgiven once they get it
   // right; an address that also tried other names is not.
@@ -201,7 +206,7 @@ AccessControl::Verdict AccessControl::conclude(const std::string& client, const 
       (found->second.count == 0 || (!found->second.severalNames && found->second.name == name))) {
     byClient_.erase(found);
   }
-  return {true, 200, {}, {}, name};
+  return {true, 200, {}, {}, std::move(*recordName)};
 }
 
 void AccessControl::release(FailureTable& table, const std::string& key) {

@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "security/HashingPool.h"
 #include "security/UserList.h"
@@ -39,7 +38,7 @@ class AccessControl {
     int status = 200;  // 401, 429, or 503 when the hashing queue is full
     std::string message;
     std::chrono::seconds retryAfter{0};  // for 429 and 503
-    std::string user;                    // who signed in, when allowed
+    std::string user;                    // when allowed: the name the person's records are under
   };
 
   struct Options {
@@ -90,8 +89,9 @@ class AccessControl {
   static void recordFailure(FailureTable& table, const std::string& key, const std::string& name,
                             Clock::time_point now);
   static void release(FailureTable& table, const std::string& key);
+  // The verdict once the hash is known: recordName is set when the password was right.
   Verdict conclude(const std::string& client, const std::string& name, const std::string& proven,
-                   bool valid);
+                   std::optional<std::string> recordName);
 
   std::filesystem::path userFile_;
   std::function<Clock::time_point()> now_ = [] { return Clock::now(); };
@@ -99,7 +99,8 @@ class AccessControl {
   std::shared_ptr<const UserList> users_;
   // Credentials already proven ("name:password", however the header spelled
   // them), so a client costs one hash, not one per request.
-  std::unordered_set<std::string> proven_;
+  // Proven "name:password" -> the name that person's records are under.
+  std::unordered_map<std::string, std::string> proven_;
   FailureTable byClient_;
   FailureTable byName_;
   HashingPool hashing_;  // last: its threads end before the rest goes

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Utf8.h"
+#include "api/RecordValidator.h"
 
 namespace vantory::service {
 
@@ -47,6 +48,7 @@ UserList UserList::load(const std::filesystem::path& file) {
     throw std::runtime_error(systemError("cannot read the user list", file));
   }
   UserList users;
+  std::map<std::string, std::string> recordNames;  // name in the app -> sign-in name
   std::string text;
   int number = 0;
   while (std::getline(in, text)) {
@@ -57,17 +59,37 @@ UserList UserList::load(const std::filesystem::path& file) {
     }
     const std::size_t colon = line.find(':');
     const std::string where = file.string() + " line " + std::to_string(number);
-    if (colon == std::string_view::npos || colon + 1 == line.size()) {
+    if (colon == std::string_view::npos || colon + 1 == line.size() || line[colon + 1] == ':') {
       throw std::runtime_error(where +
-                               ": expected NAME:HASH (make lines with "
-                               "vantory-server passwd NAME --users FILE)");
+                               ": expected NAME:HASH or NAME:HASH:NAME IN THE APP (make lines "
+                               "with vantory-server passwd NAME --users FILE)");
     }
     const std::string_view name = line.substr(0, colon);
     if (const auto refusal = checkName(name)) {
       throw std::runtime_error(where + ": " + *refusal);
     }
-    if (!users.hashes_.emplace(std::string(name), std::string(line.substr(colon + 1))).second) {
+    // crypt() hashes hold no ':', so whatever follows one is the name in the app.
+    const std::string_view rest = line.substr(colon + 1);
+    const std::size_t second = rest.find(':');
+    Entry entry{std::string(rest.substr(0, second)), second == std::string_view::npos
+                                                         ? std::string()
+                                                         : std::string(rest.substr(second + 1))};
+    if (second != std::string_view::npos) {
+      if (const auto refusal = checkNameInApp(entry.nameInApp)) {
+        throw std::runtime_error(where + ": " + *refusal);
+      }
+    }
+    if (entry.nameInApp == name) {
+      entry.nameInApp.clear();
+    }
+    // Two people under one name in the app could change each other's records.
+    const std::string recordName = entry.nameInApp.empty() ? std::string(name) : entry.nameInApp;
+    if (!users.entries_.emplace(std::string(name), std::move(entry)).second) {
       throw std::runtime_error(where + ": " + std::string(name) + " is listed twice");
+    }
+    if (const auto [other, added] = recordNames.emplace(recordName, std::string(name)); !added) {
+      throw std::runtime_error(where + ": " + std::string(name) + " would be " + recordName +
+                               " in the app, as " + other->second + " already is");
     }
   }
   return users;
@@ -77,9 +99,9 @@ bool UserList::verify(std::string_view name, std::string_view password) const {
   // A name that is not listed costs the same hash as one that is, so the
   // time of an answer does not tell which names exist.
   static const std::string unlisted = hashPassword("a name that is not listed");
-  const auto found = hashes_.find(name);
-  const bool listed = found != hashes_.end();
-  const std::string& hash = listed ? found->second : unlisted;
+  const auto found = entries_.find(name);
+  const bool listed = found != entries_.end();
+  const std::string& hash = listed ? found->second.hash : unlisted;
   auto data = std::make_unique<crypt_data>();
   const std::string given(password.substr(0, password.find('\0')));
   const char* result = crypt_rn(given.c_str(), hash.c_str(), data.get(), sizeof(crypt_data));
@@ -89,7 +111,13 @@ bool UserList::verify(std::string_view name, std::string_view password) const {
          password.find('\0') == std::string_view::npos;
 }
 
-bool UserList::contains(std::string_view name) const { return hashes_.contains(name); }
+bool UserList::contains(std::string_view name) const { return entries_.contains(name); }
+
+std::string UserList::recordName(std::string_view name) const {
+  const auto found = entries_.find(name);
+  return found == entries_.end() || found->second.nameInApp.empty() ? std::string(name)
+                                                                    : found->second.nameInApp;
+}
 
 std::string UserList::hashPassword(std::string_view password) {
   if (password.find('\0') != std::string_view::npos) {
@@ -122,9 +150,28 @@ std::optional<std::string> UserList::checkName(std::string_view name) {
   return std::nullopt;
 }
 
+std::optional<std::string> UserList::checkNameInApp(std::string_view name) {
+  if (name.find_first_not_of(' ') == std::string_view::npos) {
+    return "a name in the app cannot be blank";
+  }
+  if (!Utf8::isValid(name) || Utf8::hasControlCharacter(name) ||
+      name.find_first_of("\t\n") != std::string_view::npos) {
+    return "a name in the app must be text without control characters";
+  }
+  if (Utf8::characterCount(name) > RecordValidator::kMaxNameLength) {
+    return "a name in the app is at most " + std::to_string(RecordValidator::kMaxNameLength) +
+           " characters long";
+  }
+  return std::nullopt;
+}
+
 void UserList::storePassword(const std::filesystem::path& file, std::string_view name,
-                             std::string_view password) {
+                             std::string_view password, std::optional<std::string_view> nameInApp) {
   if (const auto refusal = checkName(name)) {
+    throw std::runtime_error(*refusal);
+  }
+  if (const auto refusal =
+          nameInApp && !nameInApp->empty() ? checkNameInApp(*nameInApp) : std::nullopt) {
     throw std::runtime_error(*refusal);
   }
   std::vector<std::string> lines;
@@ -138,16 +185,25 @@ void UserList::storePassword(const std::filesystem::path& file, std::string_view
   } else if (errno != ENOENT) {
     throw std::runtime_error(systemError("cannot read the user list", file));
   }
-  const std::string entry = std::string(name) + ":" + hashPassword(password);
+  const std::string prefix = std::string(name) + ":";
+  const auto entryWith = [&](std::string_view inApp) {
+    return prefix + hashPassword(password) +
+           (inApp.empty() || inApp == name ? std::string() : ":" + std::string(inApp));
+  };
   bool replaced = false;
   for (auto& line : lines) {
-    if (line.rfind(std::string(name) + ":", 0) == 0) {
-      line = entry;
+    if (line.rfind(prefix, 0) == 0) {
+      std::string_view rest = withoutCarriageReturn(line);
+      rest.remove_prefix(prefix.size());
+      const std::size_t second = rest.find(':');
+      const std::string kept(second == std::string_view::npos ? std::string_view()
+                                                              : rest.substr(second + 1));
+      line = entryWith(nameInApp ? *nameInApp : kept);
       replaced = true;
     }
   }
   if (!replaced) {
-    lines.push_back(entry);
+    lines.push_back(entryWith(nameInApp ? *nameInApp : std::string_view()));
   }
   std::ostringstream text;
   for (const auto& line : lines) {
@@ -175,8 +231,21 @@ void UserList::storePassword(const std::filesystem::path& file, std::string_view
   ::close(fd);
   if (!written) {
     errno = writeErrno;
-  } else if (::rename(temporary.c_str(), file.c_str()) != 0) {
-    written = false;
+  } else {
+    // The new list must load as the server will read it (one person per
+    // name in the app) before it replaces the old one.
+    try {
+      load(temporary);
+    } catch (const std::exception& refusal) {
+      ::unlink(temporary.c_str());
+      // Its reason without the temporary file's name and line.
+      const std::string reason = refusal.what();
+      const std::size_t cut = reason.find(": ");
+      throw std::runtime_error(cut == std::string::npos ? reason : reason.substr(cut + 2));
+    }
+    if (::rename(temporary.c_str(), file.c_str()) != 0) {
+      written = false;
+    }
   }
   if (!written) {
     const std::string reason = systemError("cannot write", file);

@@ -48,12 +48,12 @@ std::vector<std::string> httpsArguments(testsupport::TestCertificates& authority
 
 // Adds a user with the server's own passwd command.
 bool addUser(const std::filesystem::path& users, const std::string& name,
-             const std::string& password) {
+             const std::string& nameInApp, const std::string& password) {
   const auto input = users.parent_path() / "password";
   std::ofstream(input) << password << "\n";
   const std::string command = "'" + testsupport::serverBinary().string() + "' passwd " + name +
-                              " --users '" + users.string() + "' <'" + input.string() +
-                              "' >/dev/null 2>&1";
+                              " --name-in-app '" + nameInApp + "' --users '" + users.string() +
+                              "' <'" + input.string() + "' >/dev/null 2>&1";
   return std::system(command.c_str()) == 0;
 }
 
@@ -76,7 +76,7 @@ TEST_P(EndToEnd, AGroupSharesADealThroughARealService) {
   std::optional<testsupport::TestCertificates> authority;
   std::vector<std::string> arguments;
   if (GetParam() == Deployment::httpsWithUsers) {
-    ASSERT_TRUE(addUser(directory / "users", "ann", "p\xC3\xA4ss word:1"));
+    ASSERT_TRUE(addUser(directory / "users", "ann", "Ann Lee", "p\xC3\xA4ss word:1"));
     authority.emplace(directory);
     arguments = httpsArguments(*authority, directory / "users");
     ASSERT_TRUE(authority->ok());

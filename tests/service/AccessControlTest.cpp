@@ -3,6 +3,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -57,17 +58,22 @@ class AccessControlTest : public ::testing::Test {
   void SetUp() override {
     users_ =
         std::filesystem::temp_directory_path() / ("vantory-users-" + std::to_string(::getpid()));
-    UserList::storePassword(users_, "ann", "ann's own");
+    UserList::storePassword(users_, "ann", "ann's own", "Ann Lee");
     UserList::storePassword(users_, "bo", "bo's own");
     UserList::storePassword(users_, "cy", "cy's own");
   }
   void TearDown() override { std::filesystem::remove(users_); }
 
-  // The status of one check, waited for.
+  // One check's verdict, waited for.
+  static AccessControl::Verdict verdictOf(AccessControl& access, const std::string& client,
+                                          const std::string& header) {
+    std::promise<AccessControl::Verdict> verdict;
+    access.check(client, header,
+                 [&verdict](AccessControl::Verdict given) { verdict.set_value(std::move(given)); });
+    return verdict.get_future().get();
+  }
   static int statusOf(AccessControl& access, const std::string& client, const std::string& header) {
-    Verdicts verdicts;
-    access.check(client, header, verdicts.collector());
-    return verdicts.all().front();
+    return verdictOf(access, client, header).status;
   }
 
   std::filesystem::path users_;
@@ -77,13 +83,14 @@ TEST_F(AccessControlTest, ASignedInGuesserIsLockedOutWhateverHeSpellsOrInterleav
   AccessControl access(users_);
   const auto now = AccessControl::Clock::now();
   access.setClock([now] { return now; });  // no lockout runs out meanwhile
-  ASSERT_EQ(statusOf(access, "10.0.0.1", basic("ann", "ann's own")), 200);
-  for (int i = 0; i < 2; ++i) {  // hashed, then known
-    std::string user;
-    access.check("10.0.0.9", basic("ann", "ann's own"),
-                 [&user](AccessControl::Verdict verdict) { user = verdict.user; });
-    EXPECT_EQ(user, "ann") << "the verdict names who signed in";
+  for (int i = 0; i < 2; ++i) {            // hashed, then known
+    const auto verdict = verdictOf(access, "10.0.0.1", basic("ann", "ann's own"));
+    EXPECT_EQ(verdict.status, 200);
+    EXPECT_EQ(verdict.user, "Ann Lee") << "the verdict names whose records the person's are";
   }
+  AccessControl another(users_);
+  EXPECT_EQ(verdictOf(another, "10.0.0.1", basic("bo", "bo's own")).user, "bo")
+      << "without a name in the app, the sign-in name";
 
   // Four guesses at bo's password, then ann's own sign-in spelt anew, again
   // and again: the respellings are known credentials, and clear nothing.

@@ -533,13 +533,23 @@ TEST_F(RequestHandlerTest, PeopleCorrectTheirOwnRecordsAndAreToldWhyNotOthers) {
   EXPECT_EQ(
       handler_->handle({"POST", "/kelvane/qx/removeInterested.php", withdraw, "", "Bo"}).status,
       200);
-  EXPECT_EQ(
-      handler_
-          ->handle({"POST", "/kelvane/qx/addInterested.php",
-                    R"(interested={"itemId":")" + tea + R"(","name":"Bo","qty":"1"})", "", "ann"})
-          .status,
-      200)
-      << "additions still take names on trust";
+  // Additions too name the person signed in, at every write that names anyone.
+  for (const auto& [endpoint, body] : std::vector<std::pair<std::string, std::string>>{
+           {"addStore.php", R"(store={"name":"Deli","created":"Bo"})"},
+           {"addItem.php", R"(item={"storeId":")" + store +
+                               R"(","name":"Tea","description":"","price":"1","posted":"Bo"})"},
+           {"addInterested.php", R"(interested={"itemId":")" + tea + R"(","name":"Bo","qty":"1"})"},
+           {"addBuy.php", R"(buy={"itemId":")" + tea + R"(","name":"Bo","qty":"1"})"}}) {
+    const auto added = handler_->handle({"POST", "/kelvane/qx/" + endpoint, body, "", "ann"});
+    EXPECT_EQ(added.status, 403) << endpoint;
+    EXPECT_EQ(replyOf(added)["error"],
+              "You are signed in as ann: what you add is recorded under that name, so register "
+              "in the app as ann.");
+    EXPECT_EQ(handler_->handle({"POST", "/kelvane/qx/" + endpoint, body, "", "Bo"}).status, 200)
+        << endpoint;
+  }
+  EXPECT_EQ(replyOf(get("getInterested.php", "item_id=" + tea))["Interested"].size(), 1U)
+      << "nothing was added under someone else's name";
 }
 
 TEST_F(RequestHandlerTest, APriceWithADecimalCommaIsStoredWithAPoint) {

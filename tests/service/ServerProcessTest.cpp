@@ -535,9 +535,10 @@ TEST_F(ServerProcessTest, FilesThatCannotBeUsedAreRefusedAtStartByName) {
 
 TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIsSlowedDown) {
   const auto users = directory_ / "users";
-  ASSERT_EQ(
-      runCommand(serverCommand() + " passwd ann --users " + quoted(users), "first try\n").status,
-      0);
+  ASSERT_EQ(runCommand(serverCommand() + " passwd ann --name-in-app Ann --users " + quoted(users),
+                       "first try\n")
+                .status,
+            0);
   ASSERT_EQ(runCommand(serverCommand() + " passwd bo --users " + quoted(users), "b\xC3\xB6 pass\n")
                 .status,
             0);
@@ -548,10 +549,17 @@ TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIs
             0);
   EXPECT_NE(runCommand(serverCommand() + " passwd cy --users " + quoted(users), "\n").status, 0)
       << "an empty password is refused";
+  const auto twice =
+      runCommand(serverCommand() + " passwd cy --name-in-app Ann --users " + quoted(users), "c\n");
+  EXPECT_NE(twice.status, 0);
+  EXPECT_NE(twice.output.find("cy would be Ann in the app, as ann already is"), std::string::npos)
+      << twice.output;
   {
+    // A new password keeps the name in the app.
     std::ifstream file(users);
     const std::string text((std::istreambuf_iterator<char>(file)), {});
-    EXPECT_TRUE(std::regex_match(text, std::regex(R"(ann:\$y\$[^\n]+\nbo:\$y\$[^\n]+\n)"))) << text;
+    EXPECT_TRUE(std::regex_match(text, std::regex(R"(ann:\$y\$[^:\n]+:Ann\nbo:\$y\$[^:\n]+\n)")))
+        << text;
     EXPECT_EQ(text.find("s3cret"), std::string::npos);
   }
 
@@ -595,6 +603,11 @@ TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIs
       client.request("GET", "/kelvane/qx/getListOfStores.php?", "", basic("bo", "b\xC3\xB6 pass"));
   ASSERT_TRUE(other);
   EXPECT_EQ(other->status, 200) << "names and passwords are UTF-8";
+  const auto posing = client.request("POST", "/kelvane/qx/addInterested.php",
+                                     R"(interested={"itemId":"1","name":"Ann","qty":"9"})",
+                                     basic("bo", "b\xC3\xB6 pass"));
+  ASSERT_TRUE(posing);
+  EXPECT_EQ(posing->status, 403) << "bo cannot add under ann's name in the app";
   // Credentials a hostile client sends are refused like wrong ones, each from
   // an address of its own so that none is locked out meanwhile.
   for (const std::string& hostile :
