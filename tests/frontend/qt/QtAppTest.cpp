@@ -2,12 +2,15 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include <chrono>
 #include <filesystem>
@@ -287,6 +290,40 @@ TEST_F(QtAppTest, APersonUsesEveryScreenAgainstARealService) {
   EXPECT_EQ(labelText("neededLabel"), "Needed: 2");
   EXPECT_EQ(rows(), QStringList{"Ann Lee"});
   screenshot("5-deal");
+  {
+    // One's own row: Delete, or "Withdraw" from its context menu, asks once more.
+    const auto asked = [this] {
+      return dialog() != nullptr && (dialogText("alertTitle") + dialogText("alertMessage"))
+                                        .contains("Take back your interest of 2?");
+    };
+    table()->list()->setFocus();
+    table()->list()->setCurrentIndex(table()->model()->index(0));
+    key(table()->list(), Qt::Key_Delete);
+    ASSERT_TRUE(waitFor(asked));
+    clickInDialog("Cancel");
+    ASSERT_TRUE(waitFor([this] { return dialog() == nullptr; }));
+    QStringList offered;
+    QTimer chooser;  // the menu runs a loop of its own: choose from inside it
+    QObject::connect(&chooser, &QTimer::timeout, [&offered] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        for (const QAction* action : menu->actions()) {
+          offered << action->text();
+        }
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+      }
+    });
+    chooser.start(20);
+    QListView* list = table()->list();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse,
+                                 list->visualRect(table()->model()->index(0)).center());
+    QApplication::sendEvent(list->viewport(), &rightClick);
+    chooser.stop();
+    EXPECT_EQ(offered, QStringList{"Withdraw"});
+    ASSERT_TRUE(waitFor(asked));
+    clickInDialog("Cancel");
+    EXPECT_EQ(requestsTo("POST", "removeInterested.php"), 0);
+  }
   {
     // The smallest window still shows the whole deal.
     const QSize size = window().size();
