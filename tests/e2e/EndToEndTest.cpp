@@ -4,11 +4,14 @@
 #include <cstdlib>
 #include <fstream>
 #include <optional>
+#include <set>
 
 #include "app/ViewController.h"
 #include "platform/CurlUrlSession.h"
+#include "service/HttpClient.h"
 #include "support/AppHarness.h"
 #include "support/PostgresCluster.h"
+#include "support/RecordingHttpServer.h"
 #include "support/ServerProcess.h"
 #include "support/TestCertificates.h"
 #include "ui/item_detail/InterestedViewController.h"
@@ -246,6 +249,74 @@ TEST(EndToEndRefusals, AnUntrustedCertificateMissingCredentialsAndAWrongSchemeAr
               std::string::npos)
         << message;
   }
+  std::filesystem::remove_all(directory);
+}
+
+// The reply to a stored interest is lost on its way back: the person is told,
+// gets the prompt back as typed and saves it again; the service, seeing the
+// same Idempotency-Key, answers as the first time without storing again.
+TEST(EndToEndExactlyOnce, SavingAgainAfterALostReplyStoresNothingNewAndShowsSuccess) {
+  const auto directory = freshDirectory("once");
+  testsupport::ServerProcess server(directory / "vantory.db");
+  ASSERT_TRUE(server.start()) << server.log();
+  testsupport::RecordingHttpServer proxy;
+  testsupport::RecordingHttpServer::Reply relayed;
+  relayed.forwardTo = server.port();
+  proxy.setDefaultReply(relayed);
+
+  AppHarness app;
+  app.useService(proxy.baseUrl());
+  app.storeUserName("Ann Lee");
+  app.launch();
+  app.tapBarButton("Add");
+  app.typeIntoAlertField(0, "Deli");
+  app.tapAlertButton("Save");
+  app.selectRow(0, 0);
+  app.tapBarButton("Add");
+  app.typeIntoAlertField(0, "Oat milk");
+  app.typeIntoAlertField(1, "");
+  app.typeIntoAlertField(2, "2.5");
+  app.tapAlertButton("Save");
+  app.selectRow(0, 0);
+  auto* deal = app.top<vantory::InterestedViewController>();
+  ASSERT_NE(deal, nullptr);
+
+  testsupport::RecordingHttpServer::Reply lost = relayed;
+  lost.dropRelay = true;
+  proxy.setReplyFor("/kelvane/qx/addInterested.php", lost);
+  app.tapButton("I'm Interested");
+  app.typeIntoAlertField(0, "2");
+  app.tapAlertButton("Save");
+  ASSERT_NE(app.alert(), nullptr);
+  EXPECT_EQ(app.alert()->title(), "Alert") << "the person is told it did not go through";
+  app.tapAlertButton("OK");
+  ASSERT_NE(app.alert(), nullptr) << "the prompt comes back";
+  EXPECT_EQ(app.alert()->textFields().at(0)->text(), "2");
+
+  proxy.setReplyFor("/kelvane/qx/addInterested.php", relayed);
+  app.tapAlertButton("Save");
+  EXPECT_EQ(app.alert(), nullptr) << "saved again, it succeeds";
+  EXPECT_EQ(deal->totalLabel()->text(), "Total: 2");
+  EXPECT_EQ(deal->tableView()->numberOfSections(), 1) << "one interest, not two";
+
+  testsupport::HttpClient direct(server.port());
+  const auto stored = direct.request("GET", "/kelvane/qx/getInterested.php?item_id=1");
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(nlohmann::json::parse(stored->body)["Interested"].size(), 1U) << stored->body;
+  // Each send reached the service (the transport itself may resend once on
+  // a connection that closed unanswered), every one under the same key.
+  std::set<std::string> keys;
+  int sends = 0;
+  for (const auto& request : proxy.requests()) {
+    if (request.target == "/kelvane/qx/addInterested.php") {
+      ++sends;
+      const auto at = request.headerBlock.find("Idempotency-Key: ");
+      keys.insert(at == std::string::npos ? "" : request.headerBlock.substr(at + 17, 32));
+    }
+  }
+  EXPECT_GE(sends, 2);
+  EXPECT_EQ(keys.size(), 1U);
+  EXPECT_FALSE(keys.begin()->empty());
   std::filesystem::remove_all(directory);
 }
 

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "service/HttpClient.h"
+
 namespace testsupport {
 
 namespace {
@@ -149,6 +151,15 @@ void RecordingHttpServer::handle(int connection) {
           std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return;
+      }
+      if (reply.forwardTo != 0) {
+        HttpClient upstream(reply.forwardTo);
+        const auto answer = upstream.sendRaw(request.raw) ? upstream.readResponse() : std::nullopt;
+        if (!answer || reply.dropRelay) {
+          return;
+        }
+        send(connection, {answer->status, answer->body});
+        continue;
       }
       send(connection, reply);
       continue;

@@ -42,6 +42,11 @@ class RecordingHttpServer {
     std::chrono::milliseconds pause{0};
     // Never answers (until the server ends).
     bool silent = false;
+    // Passed on to the server on this loopback port and its reply relayed;
+    // with dropRelay the connection is closed instead once that server has
+    // answered: a reply lost on its way back.
+    int forwardTo = 0;
+    bool dropRelay = false;
   };
 
   RecordingHttpServer();
