@@ -18,6 +18,7 @@
 
 #include "api/RequestHandler.h"
 #include "http/AccessLog.h"
+#include "events/ChangeFeed.h"
 #include "http/HttpServer.h"
 #include "http/WebFiles.h"
 #include "security/AccessControl.h"
@@ -168,6 +169,11 @@ struct Options {
   std::string logFormat = "text";
   std::size_t maxConnections = defaultMaxConnections();
   std::size_t maxConnectionsPerClient = std::max<std::size_t>(64, maxConnections / 8);
+  // Streams of changes are connections too: half of them at most, so that
+  // followers never crowd out requests.
+  std::size_t maxStreams = std::max<std::size_t>(1, maxConnections / 2);
+  std::size_t maxStreamsPerClient = 16;
+  int eventsKeepAliveSeconds = 15;
   std::string sync = "normal";
   int timeoutSeconds = 30;
   std::string tlsCertificate;
@@ -227,6 +233,20 @@ void addServerOptions(CLI::App& cli, Options& options) {
   cli.add_option("--max-connections-per-client", options.maxConnectionsPerClient,
                  "connections open at once from one client address; more are answered 429")
       ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 20))
+      ->capture_default_str();
+  cli.add_option("--max-streams", options.maxStreams,
+                 "clients following changes live (GET /kelvane/qx/events) at once; more are "
+                 "answered 503")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 20))
+      ->capture_default_str();
+  cli.add_option("--max-streams-per-client", options.maxStreamsPerClient,
+                 "streams of changes open at once from one client address; more are answered 429")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 20))
+      ->capture_default_str();
+  cli.add_option("--events-keep-alive", options.eventsKeepAliveSeconds,
+                 "seconds between the comment lines that keep an idle stream of changes open "
+                 "through proxies")
+      ->check(CLI::Range(1, 3600))
       ->capture_default_str();
   cli.add_option("--sync", options.sync,
                  "normal: acknowledged writes survive a crash of the server; "
@@ -372,6 +392,7 @@ bool httpOptions(const Options& options, HttpServerOptions& http) {
   http.timeout = std::chrono::seconds(options.timeoutSeconds);
   http.maxConnections = options.maxConnections;
   http.maxConnectionsPerClient = options.maxConnectionsPerClient;
+  http.eventKeepAlive = std::chrono::seconds(options.eventsKeepAliveSeconds);
   for (const auto& proxy : options.trustedProxies) {
     // As the peer's address is written ("::1", not "0:0:0:0:0:0:0:1").
     http.trustedProxies.push_back(boost::asio::ip::make_address(proxy).to_string());
@@ -421,6 +442,8 @@ int runServer(const Options& options) {
   const std::unique_ptr<WebFiles> web = openWebFiles(options, log);
   http.web = web.get();
   RequestHandler handler(*storage);
+  ChangeFeed changes(*storage, {options.maxStreams, options.maxStreamsPerClient});
+  http.changes = &changes;
   HttpServer server(handler, log, http);
   const unsigned short port = server.listen();
   if (access && !certificates && !server.listensOnLoopbackOnly()) {

@@ -24,6 +24,8 @@ class RequestHandler {
  public:
   // Where the endpoints are: every path the service answers starts so.
   static constexpr std::string_view kPathPrefix = "/kelvane/qx/";
+  // Where clients follow changes live (served by the connection itself).
+  static constexpr std::string_view kEventsPath = "/kelvane/qx/events";
 
   explicit RequestHandler(Storage& storage);
 

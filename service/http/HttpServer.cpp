@@ -63,7 +63,9 @@ HttpServer::HttpServer(RequestHandler& handler, const AccessLog& log, HttpServer
                options_.web,
                &options_.trustedProxies,
                [this](const std::shared_ptr<HttpSession>& session) { opened(session); },
-               [this](const void* session) { closed(session); }} {
+               [this](const void* session) { closed(session); },
+               options_.changes,
+               options_.eventKeepAlive} {
   restoreReserve();
 }
 

@@ -41,6 +41,10 @@ struct HttpServerOptions {
   // name their client in X-Forwarded-For: lockouts and the access log then
   // see that client, not the balancer.
   std::vector<std::string> trustedProxies;
+  // Set when clients may follow changes live, with the keep-alive period of
+  // their streams.
+  ChangeFeed* changes = nullptr;
+  std::chrono::seconds eventKeepAlive{15};
 };
 
 // Accepts connections and runs them on a pool of I/O threads.

@@ -1,6 +1,7 @@
 #include "HttpSession.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/trim.hpp>
@@ -118,6 +119,10 @@ void HttpSession::begin() {
 
 void HttpSession::closeIfIdle() {
   boost::asio::dispatch(tcp().get_executor(), [self = shared_from_this()] {
+    if (self->streaming_) {
+      self->endStream();
+      return;
+    }
     if (!self->busy_ && !(self->parser_ && self->parser_->got_some())) {
       beast::error_code ignored;
       self->tcp().socket().shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
@@ -298,6 +303,20 @@ void HttpSession::respond(std::optional<std::string> signedInAs) {
                               std::move(signedInAs)};
   // The API keeps its paths; every other path is the web app's, when served.
   const bool api = apiRequest.target.rfind(RequestHandler::kPathPrefix, 0) == 0;
+  const std::string_view path =
+      std::string_view(apiRequest.target).substr(0, apiRequest.target.find('?'));
+  if (context_.changes != nullptr && path == RequestHandler::kEventsPath) {
+    if (request_.method() == http::verb::get) {
+      streamChanges();
+      return;
+    }
+    ApiReply reply = ApiReply::error(405, std::string(path) + " takes GET requests only.");
+    reply.allow = "GET";
+    auto response = makeResponse(reply, request_.version(), false);
+    logRequest(apiRequest.method, apiRequest.target, reply, response->payload->size());
+    send(response, false);
+    return;
+  }
   const ApiReply reply = context_.web != nullptr && !api
                              ? context_.web->answer(apiRequest.method, apiRequest.target,
                                                     request_[http::field::accept_encoding])
@@ -323,6 +342,121 @@ void HttpSession::refuse(http::status status, const std::string& message) {
   }
   logRequest(method, target, reply, response->payload->size());
   send(response, false);
+}
+
+void HttpSession::streamChanges() {
+  auto executor = tcp().get_executor();
+  auto joined = context_.changes->join(
+      requestClient_, std::string_view(request_["Last-Event-ID"]),
+      [weak = weak_from_this(), executor](const ChangeFeed::Text& text) {
+        boost::asio::post(executor, [weak, text] {
+          if (const auto self = weak.lock()) {
+            self->queueChange(text);
+          }
+        });
+      });
+  if (joined.refusal != 0) {
+    ApiReply reply = ApiReply::error(joined.refusal, joined.message);
+    reply.retryAfterSeconds = 5;
+    auto response = makeResponse(reply, request_.version(), false);
+    logRequest(request_.method_string(), request_.target(), reply, response->payload->size());
+    send(response, false);
+    return;
+  }
+  subscription_ = std::move(joined.subscription);
+  streaming_ = true;
+  busy_ = false;
+  ApiReply opened;
+  logRequest(request_.method_string(), request_.target(), opened, joined.first.size());
+  // Chunked, so that the stream's end is never taken for a complete reply.
+  queueChange(std::make_shared<const std::string>(
+      "HTTP/1.1 200 OK\r\nServer: vantory-server\r\n"
+      "Content-Type: text/event-stream; charset=utf-8\r\nCache-Control: no-store\r\n"
+      "X-Accel-Buffering: no\r\nTransfer-Encoding: chunked\r\n\r\n"));
+  queueChange(std::make_shared<const std::string>(std::move(joined.first)));
+  keepAliveTimer_ = std::make_unique<boost::asio::steady_timer>(executor);
+  keepStreamAlive();
+}
+
+void HttpSession::queueChange(const ChangeFeed::Text& text) {
+  if (!streaming_) {
+    return;
+  }
+  if (unsentBytes_ + text->size() > kUnsentLimit && !unsent_.empty()) {
+    context_.log.message(LogLevel::info,
+                         "stopped sending changes to " + requestClient_ + ": it does not read them");
+    endStream();
+    return;
+  }
+  unsentBytes_ += text->size();
+  unsent_.push_back(text);
+  writeNextChange();
+}
+
+void HttpSession::writeNextChange() {
+  if (writingChange_ || unsent_.empty() || !streaming_) {
+    return;
+  }
+  writingChange_ = true;
+  const ChangeFeed::Text text = unsent_.front();
+  // The head goes out as it is; everything after it as one chunk each.
+  const bool framed = headWritten_;
+  headWritten_ = true;
+  chunkHead_.clear();
+  if (framed) {
+    std::array<char, 20> digits{};
+    const auto end =
+        std::to_chars(digits.data(), digits.data() + digits.size(), text->size(), 16).ptr;
+    chunkHead_.assign(digits.data(), end);
+    chunkHead_ += "\r\n";
+  }
+  static constexpr std::string_view kChunkEnd = "\r\n";
+  const std::array<boost::asio::const_buffer, 3> buffers{
+      boost::asio::buffer(chunkHead_), boost::asio::buffer(*text),
+      boost::asio::buffer(kChunkEnd.data(), framed ? kChunkEnd.size() : 0)};
+  tcp().expires_after(context_.timeout);
+  std::visit(
+      [this, &buffers, &text](auto& stream) {
+        boost::asio::async_write(
+            stream, buffers,
+            [self = shared_from_this(), text](beast::error_code error, std::size_t /*bytes*/) {
+              self->writingChange_ = false;
+              if (error || !self->streaming_) {
+                self->endStream();
+                return;
+              }
+              self->unsentBytes_ -= text->size();
+              self->unsent_.pop_front();
+              self->writeNextChange();
+            });
+      },
+      stream_);
+}
+
+void HttpSession::keepStreamAlive() {
+  keepAliveTimer_->expires_after(context_.keepAlive);
+  keepAliveTimer_->async_wait([self = shared_from_this()](beast::error_code error) {
+    if (error || !self->streaming_) {
+      return;
+    }
+    static const auto comment = std::make_shared<const std::string>(ChangeFeed::kKeepAlive);
+    self->queueChange(comment);
+    self->keepStreamAlive();
+  });
+}
+
+void HttpSession::endStream() {
+  if (!streaming_) {
+    return;
+  }
+  streaming_ = false;
+  subscription_.reset();
+  if (keepAliveTimer_) {
+    keepAliveTimer_->cancel();
+  }
+  unsent_.clear();
+  unsentBytes_ = 0;
+  tcp().close();
 }
 
 void HttpSession::logRequest(std::string_view method, std::string_view target,

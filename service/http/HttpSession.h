@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -10,12 +11,14 @@
 #include <vector>
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/ssl/context.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/ssl/ssl_stream.hpp>
 
 #include "api/RequestHandler.h"
+#include "events/ChangeFeed.h"
 #include "http/AccessLog.h"
 #include "http/WebFiles.h"
 #include "security/AccessControl.h"
@@ -39,6 +42,10 @@ struct SessionContext {
   // The registry of live sessions, for shutdown and the connection caps.
   std::function<void(const std::shared_ptr<HttpSession>& session)> opened;
   std::function<void(const void* session)> closed;
+  // Set when clients may follow changes live; a comment line goes out on an
+  // idle stream this often, so that proxies keep it open.
+  ChangeFeed* changes = nullptr;
+  std::chrono::seconds keepAlive{15};
 };
 
 // A response as it goes out: its head, and a body shared with whoever else
@@ -104,6 +111,14 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   template <typename Work>
   void guarded(Work&& work);
   void refuse(boost::beast::http::status status, const std::string& message);
+  // Following changes: the reply stays open and carries the feed's events
+  // as they come. A client that does not read them is dropped, never
+  // buffered for without bound.
+  void streamChanges();
+  void queueChange(const ChangeFeed::Text& text);
+  void writeNextChange();
+  void keepStreamAlive();
+  void endStream();
   void logRequest(std::string_view method, std::string_view target, const ApiReply& reply,
                   std::size_t bytes) const;
   void send(const std::shared_ptr<Response>& response, bool keepAlive);
@@ -125,6 +140,16 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   std::chrono::steady_clock::time_point started_;
   bool busy_ = false;
   std::array<char, 4096> drainBuffer_{};
+  // While following changes.
+  static constexpr std::size_t kUnsentLimit = 256 * 1024;
+  bool streaming_ = false;
+  std::unique_ptr<ChangeFeed::Subscription> subscription_;
+  std::deque<ChangeFeed::Text> unsent_;
+  std::size_t unsentBytes_ = 0;
+  bool writingChange_ = false;
+  bool headWritten_ = false;
+  std::string chunkHead_;  // of the chunk being written
+  std::unique_ptr<boost::asio::steady_timer> keepAliveTimer_;
 };
 
 }  // namespace vantory::service

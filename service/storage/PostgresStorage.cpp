@@ -254,6 +254,31 @@ std::vector<StoreRow> PostgresStorage::listStores() {
   });
 }
 
+std::vector<ChangeRow> PostgresStorage::changesAfter(std::int64_t after, std::size_t limit) {
+  return read([after, limit](PgConnection& db) {
+    const auto rows = db.run("changes_after",
+                             "SELECT id, kind, COALESCE(store_id, 0), COALESCE(item_id, 0), "
+                             "COALESCE(record_id, 0) FROM change_events WHERE id > $1 "
+                             "ORDER BY id LIMIT $2",
+                             {std::to_string(after), std::to_string(limit)});
+    std::vector<ChangeRow> changes;
+    changes.reserve(static_cast<std::size_t>(rows.rows()));
+    for (int row = 0; row < rows.rows(); ++row) {
+      changes.push_back({rows.integer(row, 0), rows.text(row, 1), rows.integer(row, 2),
+                         rows.integer(row, 3), rows.integer(row, 4)});
+    }
+    return changes;
+  });
+}
+
+Storage::ChangeSpan PostgresStorage::changeSpan() {
+  return read([](PgConnection& db) {
+    const auto rows = db.run(
+        "change_span", "SELECT COALESCE(MIN(id), 0), COALESCE(MAX(id), 0) FROM change_events", {});
+    return ChangeSpan{rows.integer(0, 0), rows.integer(0, 1)};
+  });
+}
+
 std::int64_t PostgresStorage::addStore(const std::string& name, const std::string& createdBy) {
   return write([&](PgConnection& db) {
     return db

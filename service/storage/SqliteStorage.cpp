@@ -273,6 +273,31 @@ std::vector<StoreRow> SqliteStorage::listStores() {
   });
 }
 
+std::vector<ChangeRow> SqliteStorage::changesAfter(std::int64_t after, std::size_t limit) {
+  return readOne([after, limit](SqliteConnection& db) {
+    std::vector<ChangeRow> changes;
+    auto statement = db.prepare(
+        "SELECT id, kind, COALESCE(store_id, 0), COALESCE(item_id, 0), COALESCE(record_id, 0) "
+        "FROM change_events WHERE id > ?1 ORDER BY id LIMIT ?2");
+    statement.bind(1, after).bind(2, static_cast<std::int64_t>(limit));
+    while (statement.step()) {
+      changes.push_back({statement.columnInt64(0), statement.columnText(1),
+                         statement.columnInt64(2), statement.columnInt64(3),
+                         statement.columnInt64(4)});
+    }
+    return changes;
+  });
+}
+
+Storage::ChangeSpan SqliteStorage::changeSpan() {
+  return readOne([](SqliteConnection& db) {
+    auto statement =
+        db.prepare("SELECT COALESCE(MIN(id), 0), COALESCE(MAX(id), 0) FROM change_events");
+    statement.step();
+    return ChangeSpan{statement.columnInt64(0), statement.columnInt64(1)};
+  });
+}
+
 std::int64_t SqliteStorage::addStore(const std::string& name, const std::string& createdBy) {
   return write([&](SqliteConnection& db) {
     db.prepare("INSERT INTO stores (name, created_by) VALUES (?1, ?2)")

@@ -62,6 +62,8 @@ class SqliteStorage : public Storage {
   std::optional<KeptReply> writeOnce(
       const std::string& key, const std::string& fingerprint,
       const std::function<std::optional<KeptReply>()>& write) override;
+  std::vector<ChangeRow> changesAfter(std::int64_t after, std::size_t limit) override;
+  ChangeSpan changeSpan() override;
   std::uint64_t dataVersion() override;
 
   int schemaVersion() const { return schemaVersion_; }

@@ -34,6 +34,16 @@ struct QuantityRow {
   std::int64_t id = 0;
 };
 
+// A change to the shared data, as clients following changes are told of
+// it: what changed and the ids involved (0 where none), never names or texts.
+struct ChangeRow {
+  std::int64_t id = 0;  // increasing with every change
+  std::string kind;     // "storeAdded", "dealEdited", "interestRemoved", ...
+  std::int64_t storeId = 0;
+  std::int64_t itemId = 0;
+  std::int64_t recordId = 0;  // the interest or purchase
+};
+
 // What became of a correction asked for by name.
 enum class Correction {
   done,
@@ -117,6 +127,18 @@ class Storage {
                std::chrono::system_clock::now().time_since_epoch())
         .count();
   }
+
+  // Changes with an id above `after`, oldest first, at most `limit`: every
+  // write's changes are kept in its own transaction, the newest
+  // kKeptChanges of them.
+  virtual std::vector<ChangeRow> changesAfter(std::int64_t after, std::size_t limit) = 0;
+  static constexpr std::int64_t kKeptChanges = 10000;
+  // The ids of the oldest and the newest change kept; 0 and 0 when none is.
+  struct ChangeSpan {
+    std::int64_t oldest = 0;
+    std::int64_t newest = 0;
+  };
+  virtual ChangeSpan changeSpan() = 0;
 
   // A value that changes whenever anything is committed, by this server or
   // another one sharing the storage. Cheap to read; read it before the data

@@ -95,6 +95,22 @@ class HttpClient {
     }
   }
 
+  // For replies that stay open (a stream of events): whether the text has
+  // arrived within the time, and everything received so far.
+  bool waitFor(const std::string& text,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (buffer_.find(text) == std::string::npos) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0 || !receive(left)) {
+        return buffer_.find(text) != std::string::npos;
+      }
+    }
+    return true;
+  }
+  const std::string& received() const { return buffer_; }
+
   // True when the server closed the connection within the time.
   bool closedByPeer(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -327,6 +327,10 @@ class FailingStorage : public vantory::service::Storage {
       const std::function<std::optional<vantory::service::KeptReply>()>&) override {
     fail();
   }
+  std::vector<vantory::service::ChangeRow> changesAfter(std::int64_t, std::size_t) override {
+    fail();
+  }
+  ChangeSpan changeSpan() override { fail(); }
   std::uint64_t dataVersion() override { fail(); }
 
  private:

@@ -925,6 +925,92 @@ TEST_F(ServerProcessTest, ABackupUnderWriteLoadHoldsEveryEarlierWriteAndRestores
 }
 
 // Several servers on one PostgreSQL database, as behind a load balancer.
+// Opens a stream of changes, with the Last-Event-ID when given.
+std::unique_ptr<HttpClient> follow(int port, const std::string& lastEventId = "",
+                                   const std::string& from = "") {
+  auto client = std::make_unique<HttpClient>(port, from);
+  client->sendRaw("GET /kelvane/qx/events HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
+                  (lastEventId.empty() ? "" : "Last-Event-ID: " + lastEventId + "\r\n") +
+                  "\r\n");
+  return client;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+TEST_F(ServerProcessTest, ChangesStreamToFollowersOfEveryServerOnTheFileAndResume) {
+  ServerProcess first(database(), {"--events-keep-alive", "1", "--max-streams-per-client", "3"});
+  ServerProcess second(database());
+  ASSERT_TRUE(first.start()) << first.log();
+  ASSERT_TRUE(second.start()) << second.log();
+
+  // The stream's head and first lines, byte for byte.
+  auto stream = follow(first.port());
+  ASSERT_TRUE(stream->waitFor("retry: 2000\nid: 0\n\n")) << stream->received();
+  const std::string head =
+      stream->received().substr(0, stream->received().find("\r\n\r\n") + 2);
+  EXPECT_EQ(head.rfind("HTTP/1.1 200 OK\r\n", 0), 0U) << head;
+  EXPECT_NE(head.find("Content-Type: text/event-stream; charset=utf-8\r\n"), std::string::npos);
+  EXPECT_NE(head.find("Cache-Control: no-store\r\n"), std::string::npos);
+  EXPECT_NE(head.find("Transfer-Encoding: chunked\r\n"), std::string::npos);
+
+  // Changes made through the other server arrive, ids and kinds only.
+  ASSERT_EQ(addStore(second.port(), "Deli"), 200);
+  ASSERT_EQ(addMilk(second.port()), 200);
+  HttpClient writer(second.port());
+  ASSERT_EQ(writer
+                .request("POST", "/kelvane/qx/addInterested.php",
+                         R"(interested={"itemId":"1","name":"Ann","qty":"2"})")
+                ->status,
+            200);
+  ASSERT_EQ(writer
+                .request("POST", "/kelvane/qx/editItem.php",
+                         R"(item={"itemId":"1","name":"Oat","description":"","price":"2"})")
+                ->status,
+            200);
+  ASSERT_TRUE(stream->waitFor("id: 4\ndata: {\"kind\":\"dealEdited\",\"storeId\":\"1\","
+                              "\"itemId\":\"1\"}\n\n"))
+      << stream->received();
+  const std::string& text = stream->received();
+  EXPECT_NE(text.find("data: {\"kind\":\"storeAdded\",\"storeId\":\"1\"}\n\n"), std::string::npos);
+  EXPECT_NE(text.find("id: 3\ndata: {\"kind\":\"interestAdded\",\"itemId\":\"1\",\"id\":\"1\"}\n\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(occurrences(text, "\"kind\""), 4U) << "a counter's change is not an edit";
+  EXPECT_EQ(text.find("Deli"), std::string::npos) << "never names or texts";
+  EXPECT_TRUE(stream->waitFor(": keep-alive\n\n", std::chrono::seconds(5)));
+
+  // A reconnection resumes after the id it names; an id this storage does not
+  // know, or text that is no id, gets a reset with the newest id.
+  auto resumed = follow(first.port(), "2");
+  ASSERT_TRUE(resumed->waitFor("\"kind\":\"dealEdited\"")) << resumed->received();
+  EXPECT_EQ(resumed->received().find("storeAdded"), std::string::npos);
+  EXPECT_EQ(occurrences(resumed->received(), "\"kind\""), 2U);
+  EXPECT_EQ(resumed->received().find("reset"), std::string::npos);
+  int from = 0;
+  for (const std::string& hostile :
+       {std::string("5"), std::string("-1"), std::string("abc"), std::string("2 3"),
+        std::string("99999999999999999999999"), std::string("\xFF\xFE"), std::string(4000, '7')}) {
+    auto reset = follow(first.port(), hostile, "127.0.3." + std::to_string(++from));
+    EXPECT_TRUE(reset->waitFor("retry: 2000\nid: 4\nevent: reset\ndata: {}\n\n")) << hostile;
+  }
+
+  // Streams per client are capped; the others go on meanwhile.
+  auto third = follow(first.port());
+  ASSERT_TRUE(third->waitFor("retry: 2000"));
+  auto fourth = follow(first.port());
+  ASSERT_TRUE(fourth->waitFor("\r\n\r\n"));
+  EXPECT_EQ(fourth->received().rfind("HTTP/1.1 429", 0), 0U) << fourth->received();
+  EXPECT_EQ(addStore(first.port(), "Bakery"), 200);
+  EXPECT_TRUE(stream->waitFor("\"storeId\":\"2\""));
+  EXPECT_TRUE(third->waitFor("\"storeId\":\"2\""));
+}
+
 class PostgresServersTest : public ServerProcessTest {
  protected:
   void SetUp() override {
@@ -952,6 +1038,8 @@ TEST_F(PostgresServersTest, TwoServersAreOneServiceWithExactCounters) {
   auto second = server();
   ASSERT_TRUE(first->start()) << first->log();
   ASSERT_TRUE(second->start()) << second->log();
+  auto stream = follow(first->port());
+  ASSERT_TRUE(stream->waitFor("retry: 2000")) << stream->received();
   for (int round = 0; round < 3; ++round) {
     EXPECT_EQ(storeNames(first->port()), storeNames(second->port()));  // both cache their lists
     ASSERT_EQ(addStore((round % 2 == 0 ? second : first)->port(), "S" + std::to_string(round)),
@@ -990,6 +1078,17 @@ TEST_F(PostgresServersTest, TwoServersAreOneServiceWithExactCounters) {
                 check.request("GET", "/kelvane/qx/getInterested.php?item_id=1")->body)["Interested"]
                 .size(),
             800U);
+
+  // Followers of one instance are told of every change on both, once each,
+  // however the two instances' commits interleave.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (occurrences(stream->received(), "interestAdded") < 800 &&
+         std::chrono::steady_clock::now() < deadline) {
+    stream->waitFor("\n\n\n", std::chrono::milliseconds(200));  // reads what came meanwhile
+  }
+  stream->waitFor("\n\n\n", std::chrono::milliseconds(500));  // and anything sent twice
+  EXPECT_EQ(occurrences(stream->received(), "interestAdded"), 800U);
+  EXPECT_EQ(occurrences(stream->received(), "storeAdded"), 3U);
 }
 
 TEST_F(PostgresServersTest, WhileTheDatabaseIsDownRequestsGet503AndAcknowledgedWritesStay) {
