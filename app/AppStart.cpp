@@ -5,6 +5,7 @@
 
 #include "app/Settings.h"
 #include "app/VantoryApplication.h"
+#include "net/LiveChanges.h"
 #include "net/ServerApi.h"
 #include "platform/Url.h"
 #include "platform/UrlSession.h"
@@ -45,8 +46,11 @@ std::string AppStart::start(const std::shared_ptr<AppDelegate>& delegate, const 
   }
   ServerApi::setBaseAddress(service);
   VantoryApplication::main(delegate, {});
+  LiveChanges::start(service);
   return platform::Url::withoutCredentials(service);
 }
+
+void AppStart::finish() { LiveChanges::stop(); }
 
 std::filesystem::path AppStart::findResources(const std::filesystem::path& executable) {
   auto installed = executable.parent_path().parent_path() / "share" / "vantory";

@@ -10,8 +10,9 @@
 namespace vantory {
 
 // What every front-end does to start the app: where the settings and the
-// resources are, which service to use, then the application shell. The
-// front-end's own loop and renderer come after.
+// resources are, which service to use, then the application shell, which
+// follows the service's changes. The front-end's own loop and renderer come
+// after.
 class AppStart {
  public:
   struct Options {
@@ -29,6 +30,8 @@ class AppStart {
   // it may be shown (without any credentials in it). Throws when an option
   // cannot be used.
   static std::string start(const std::shared_ptr<AppDelegate>& delegate, const Options& options);
+  // What ends with the app: following the service's changes.
+  static void finish();
 
   // The resources next to an installed binary, else the build tree's.
   static std::filesystem::path findResources(const std::filesystem::path& executable);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "net/LiveChanges.h"
 #include "net/ServerApi.h"
 #include "platform/Url.h"
 #include "platform/UserDefaults.h"
@@ -71,6 +72,9 @@ std::optional<std::string> Settings::apply(platform::Window& window, const std::
   defaults().setObject(name, Utility::kUserNameKey);
   defaults().setObject(address, kServiceHostKey);
   ServerApi::setBaseAddress(address);
+  if (LiveChanges::following()) {
+    LiveChanges::start(address);
+  }
   if (auto* list = dynamic_cast<ListViewController*>(window.front().screen)) {
     list->refresh();
   }

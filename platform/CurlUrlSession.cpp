@@ -51,6 +51,17 @@ constexpr std::size_t kMaxBodyBytes = std::size_t{256} << 20;
 
 size_t appendBody(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<CurlUrlSession::Transfer*>(user);
+  if (transfer->request.onBodyPart) {
+    long status = 0;
+    const char* contentType = nullptr;
+    curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(transfer->easy, CURLINFO_CONTENT_TYPE, &contentType);
+    transfer->moved();
+    return transfer->request.onBodyPart(status, contentType != nullptr ? contentType : "",
+                                        std::string_view(data, size * count))
+               ? size * count
+               : 0;
+  }
   if (transfer->body.size() + size * count > kMaxBodyBytes) {
     transfer->tooLarge = true;
     return 0;  // ends the transfer as failed
@@ -66,6 +77,9 @@ int checkIdle(void* user, curl_off_t /*downloadTotal*/, curl_off_t /*downloaded*
   if (uploaded != transfer->sent) {
     transfer->sent = uploaded;
     transfer->moved();
+  }
+  if (transfer->request.cancelled && transfer->request.cancelled()) {
+    return 1;
   }
   const auto idle = CurlUrlSession::Transfer::Clock::now() - transfer->lastActivity;
   const auto limit = std::chrono::duration<double>(transfer->request.timeoutInterval);

@@ -31,6 +31,9 @@ class DispatchQueue {
 
   // Queues the work; returns at once. Callable from any thread.
   void async(Work work);
+  // Queues the work once the delay has passed; returns at once. The queue
+  // must outlive the delay (the main queue always does).
+  void asyncAfter(std::chrono::milliseconds delay, Work work);
 
   // --- main queue only ---------------------------------------------------
 

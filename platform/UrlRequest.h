@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,6 +26,14 @@ struct UrlRequest {
   std::optional<Data> httpBody;
   // Sent after the session's own, in this order.
   std::vector<std::pair<std::string, std::string>> headers;
+  // A reply that stays open (a stream of events): when set, the body is
+  // handed over part by part as it arrives, with the reply's status and
+  // content type, instead of being collected; returning false ends the
+  // transfer. The completion then comes with no body when the stream ends.
+  std::function<bool(long status, std::string_view contentType, std::string_view part)> onBodyPart;
+  // Asked about once a second during the transfer: true ends it (a stream
+  // nobody follows any more).
+  std::function<bool()> cancelled;
 };
 
 struct HttpUrlResponse {

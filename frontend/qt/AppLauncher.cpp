@@ -7,4 +7,6 @@ AppLauncher::AppLauncher(const AppStart::Options& options)
       service_(AppStart::start(delegate_, options)),
       renderer_(std::make_unique<QtRenderer>(delegate_->window())) {}
 
+AppLauncher::~AppLauncher() { AppStart::finish(); }
+
 }  // namespace vantory::qt

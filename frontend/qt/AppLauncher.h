@@ -15,6 +15,9 @@ namespace vantory::qt {
 class AppLauncher {
  public:
   explicit AppLauncher(const AppStart::Options& options);
+  ~AppLauncher();
+  AppLauncher(const AppLauncher&) = delete;
+  AppLauncher& operator=(const AppLauncher&) = delete;
 
   QtRenderer& renderer() { return *renderer_; }
   const std::shared_ptr<AppDelegate>& delegate() const { return delegate_; }

@@ -102,6 +102,7 @@ int main(int argc, char** argv) {
     std::cerr << "vantory-tui: " << error.what() << "\n";
     status = 1;
   }
+  vantory::AppStart::finish();
   platform::Console::setSink({});
   ::dup2(savedError, STDERR_FILENO);
   return status;

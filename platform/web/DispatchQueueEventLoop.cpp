@@ -3,6 +3,7 @@
 // call that queued it.
 #include <emscripten/emscripten.h>
 
+#include <memory>
 #include <set>
 
 #include "platform/DispatchQueue.h"
@@ -15,6 +16,18 @@ namespace {
 std::set<DispatchQueue*>& liveQueues() {
   static std::set<DispatchQueue*> queues;
   return queues;
+}
+
+struct Delayed {
+  DispatchQueue* queue;
+  DispatchQueue::Work work;
+};
+
+void queueIfAlive(void* delayed) {
+  std::unique_ptr<Delayed> due(static_cast<Delayed*>(delayed));
+  if (due->queue == &DispatchQueue::main() || liveQueues().count(due->queue) > 0) {
+    due->queue->async(std::move(due->work));
+  }
 }
 
 void drainIfAlive(void* queue) {
@@ -32,5 +45,10 @@ DispatchQueue::DispatchQueue(std::string label) : label_(std::move(label)) {
 }
 
 DispatchQueue::~DispatchQueue() { liveQueues().erase(this); }
+
+void DispatchQueue::asyncAfter(std::chrono::milliseconds delay, Work work) {
+  emscripten_async_call(queueIfAlive, new Delayed{this, std::move(work)},
+                        static_cast<int>(delay.count()));
+}
 
 }  // namespace platform

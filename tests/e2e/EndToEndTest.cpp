@@ -7,6 +7,7 @@
 #include <set>
 
 #include "app/ViewController.h"
+#include "net/LiveChanges.h"
 #include "platform/CurlUrlSession.h"
 #include "service/HttpClient.h"
 #include "support/AppHarness.h"
@@ -317,6 +318,66 @@ TEST(EndToEndExactlyOnce, SavingAgainAfterALostReplyStoresNothingNewAndShowsSucc
   EXPECT_GE(sends, 2);
   EXPECT_EQ(keys.size(), 1U);
   EXPECT_FALSE(keys.begin()->empty());
+  std::filesystem::remove_all(directory);
+}
+
+// Bo has the app open; what Ann does meanwhile through the service appears on
+// the screen Bo has on show, with nothing done by Bo, also once the service
+// has been restarted under him.
+TEST(EndToEndLive, WhatOthersDoAppearsOnTheScreenOnShow) {
+  const auto directory = freshDirectory("live");
+  auto server = std::make_unique<testsupport::ServerProcess>(directory / "vantory.db");
+  ASSERT_TRUE(server->start()) << server->log();
+  AppHarness app;
+  app.useService(server->baseUrl());
+  app.storeUserName("Bo Lee");
+  app.launch();
+  vantory::LiveChanges::start(server->baseUrl());
+  auto& main = platform::DispatchQueue::main();
+  const auto ann = [&server](const std::string& endpoint, const std::string& body) {
+    testsupport::HttpClient client(server->port());
+    const auto reply = client.request("POST", "/kelvane/qx/" + endpoint, body);
+    return reply ? reply->status : 0;
+  };
+  const auto rowsOf = [](vantory::ListViewController* screen) {
+    return screen->tableView()->numberOfSections() == 1
+               ? screen->tableView()->numberOfRowsInSection(0)
+               : screen->tableView()->numberOfSections();
+  };
+
+  auto* stores = app.top<vantory::StoreViewController>();
+  ASSERT_NE(stores, nullptr);
+  ASSERT_EQ(ann("addStore.php", R"(store={"name":"Deli","created":"Ann"})"), 200);
+  ASSERT_TRUE(main.runUntil([&] { return rowsOf(stores) == 1; })) << "a new store";
+  app.selectRow(0, 0);
+  auto* deals = app.top<vantory::ItemViewController>();
+  ASSERT_NE(deals, nullptr);
+  ASSERT_EQ(
+      ann("addItem.php",
+          R"(item={"storeId":"1","name":"Milk","description":"","price":"1","posted":"Ann"})"),
+      200);
+  ASSERT_TRUE(main.runUntil([&] { return rowsOf(deals) == 1; })) << "a new deal in the open store";
+  app.selectRow(0, 0);
+  auto* deal = app.top<vantory::InterestedViewController>();
+  ASSERT_NE(deal, nullptr);
+  ASSERT_EQ(ann("addInterested.php", R"(interested={"itemId":"1","name":"Ann","qty":"3"})"), 200);
+  EXPECT_TRUE(main.runUntil([&] { return deal->totalLabel()->text() == "Total: 3"; }));
+  ASSERT_EQ(ann("addBuy.php", R"(buy={"itemId":"1","name":"Ann","qty":"1"})"), 200);
+  EXPECT_TRUE(main.runUntil([&] { return deal->boughtLabel()->text() == "Bought: 1"; }));
+  ASSERT_EQ(
+      ann("editItem.php", R"(item={"itemId":"1","name":"Oat milk","description":"","price":"2"})"),
+      200);
+  EXPECT_TRUE(main.runUntil([&] { return deal->itemName()->text() == "Oat milk"; })) << "an edit";
+
+  // The service restarts; what changed meanwhile shows once the app is back on it.
+  server->stop();
+  server->setListenPort(server->port());
+  ASSERT_TRUE(server->start()) << server->log();
+  ASSERT_EQ(ann("addInterested.php", R"(interested={"itemId":"1","name":"Ann","qty":"2"})"), 200);
+  EXPECT_TRUE(main.runUntil([&] { return deal->totalLabel()->text() == "Total: 5"; },
+                            std::chrono::seconds(20)))
+      << deal->totalLabel()->text().value_or("");
+  vantory::LiveChanges::stop();
   std::filesystem::remove_all(directory);
 }
 

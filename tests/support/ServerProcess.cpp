@@ -36,9 +36,13 @@ bool ServerProcess::start() {
   if (::pipe2(output, O_CLOEXEC) != 0) {
     return false;
   }
-  std::vector<std::string> arguments = {
-      serverBinary().string(), "--listen",    listenHost_ + ":0", "--database",
-      database_.string(),      "--log-level", logLevel_};
+  std::vector<std::string> arguments = {serverBinary().string(),
+                                        "--listen",
+                                        listenHost_ + ":" + std::to_string(listenPort_),
+                                        "--database",
+                                        database_.string(),
+                                        "--log-level",
+                                        logLevel_};
   arguments.insert(arguments.end(), extraArguments_.begin(), extraArguments_.end());
   const int logFd = ::open(logFile_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   exitStatus_.reset();

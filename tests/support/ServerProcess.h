@@ -23,6 +23,8 @@ class ServerProcess {
   // Before start: the host of --listen ("127.0.0.1" unless changed), and a
   // lower limit of open descriptors for the process.
   void setListenHost(std::string host) { listenHost_ = std::move(host); }
+  // The port of --listen (0: any free one), such as the last one, for a restart.
+  void setListenPort(int port) { listenPort_ = port; }
   void setDescriptorLimit(int limit) { descriptorLimit_ = limit; }
   void setLogLevel(std::string level) { logLevel_ = std::move(level); }
   void setEnvironment(std::string name, std::string value) {
@@ -59,6 +61,7 @@ class ServerProcess {
   std::filesystem::path logFile_;
   pid_t pid_ = -1;
   int port_ = 0;
+  int listenPort_ = 0;
   std::string readyLine_;
   std::optional<int> exitStatus_;
 };

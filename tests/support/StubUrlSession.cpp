@@ -90,15 +90,17 @@ void StubUrlSession::startTransfer(platform::UrlRequest request,
     forward = forward_;
   }
   if (forward) {
-    ++delivering_;
+    // A stream stays open: settling waits for replies, not for it.
+    const bool stream = static_cast<bool>(request.onBodyPart);
+    delivering_ += stream ? 0 : 1;
     forward
         ->dataTaskWithRequest(std::move(request),
-                              [this, completion = std::move(completion)](
+                              [this, stream, completion = std::move(completion)](
                                   const std::optional<platform::Data>& body,
                                   const std::optional<platform::HttpUrlResponse>& response,
                                   const std::optional<platform::UrlError>& error) {
                                 completion(body, response, error);
-                                --delivering_;
+                                delivering_ -= stream ? 0 : 1;
                               })
         ->resume();
     return;

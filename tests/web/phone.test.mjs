@@ -76,6 +76,20 @@ test("a person registers, adds a store and a deal, declares interest, buys, edit
     await page.getByText("Total: 2").waitFor();
     await page.getByText("Needed: 2").waitFor();
 
+    // Someone else wants three: the open deal shows it with nothing tapped.
+    const api = `${shared.server.url}/kelvane/qx`;
+    const stores = (await (await fetch(`${api}/getListOfStores.php?`)).json()).Stores;
+    const storeId = stores.find((s) => s.name === "Café & Co").id;
+    const items = (await (await fetch(`${api}/getListOfItems.php?store_id=${storeId}`)).json()).Items;
+    const itemId = items.find((i) => i.name === "Oat milk").id;
+    const other = await fetch(`${api}/addInterested.php`, {
+      method: "POST",
+      body: "interested=" + JSON.stringify({ itemId, name: "Bo", qty: "3" }),
+    });
+    assert.equal(other.status, 200);
+    await page.getByText("Total: 5").waitFor({ timeout: 5000 });
+    await page.getByText("Bo", { exact: true }).waitFor();
+
     await page.getByRole("button", { name: "Purchases" }).click();
     await page.getByText("No one Bought as of now.").waitFor();
     await shot(page, "08-purchases");
@@ -85,7 +99,7 @@ test("a person registers, adds a store and a deal, declares interest, buys, edit
     await shot(page, "09-bought");
     await answer(page, ["1"], "Save");
     await page.getByText("Bought: 1").waitFor();
-    await page.getByText("Needed: 1").waitFor();
+    await page.getByText("Needed: 4").waitFor();
 
     // The browser's back button goes back one screen.
     await page.goBack();

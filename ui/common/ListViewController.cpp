@@ -1,5 +1,6 @@
 #include "ListViewController.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
@@ -41,8 +42,21 @@ ListViewController::ListViewController(ListScreenValues values) : values_(std::m
   outlet("activityIndicator", activityIndicator_);
 }
 
+ListViewController::~ListViewController() {
+  if (changesToken_ != 0) {
+    LiveChanges::removeObserver(changesToken_);
+  }
+}
+
 void ListViewController::viewDidLoad() {
   ViewController::viewDidLoad();
+  changesToken_ =
+      LiveChanges::addObserver([weak = std::weak_ptr<ListViewController>(
+                                    sharedThis<ListViewController>())](const ChangeBatch& batch) {
+        if (const auto self = weak.lock()) {
+          self->changesArrived(batch);
+        }
+      });
   UiUtility::styleNavigationBar(*this);
   UiUtility::setBackgroundPattern(*this);
   setUpScreen();
@@ -81,13 +95,45 @@ void ListViewController::refresh() {
         });
 }
 
+void ListViewController::changesArrived(const ChangeBatch& batch) {
+  const bool onShow =
+      navigationController() != nullptr && navigationController()->topViewController() == this;
+  if (!onShow || (!batch.everything &&
+                  std::none_of(batch.changes.begin(), batch.changes.end(),
+                               [this](const Change& change) { return isConcernedBy(change); }))) {
+    return;
+  }
+  if (fetchesRunning_ > 0) {
+    refetchWanted_ = true;
+    return;
+  }
+  keepUnchangedList_ = true;
+  refresh();
+}
+
+void ListViewController::fetchEnded() {
+  if (--fetchesRunning_ == 0 && refetchWanted_) {
+    refetchWanted_ = false;
+    keepUnchangedList_ = true;
+    refresh();
+  }
+}
+
 void ListViewController::fetch(const Endpoint& endpoint, const std::string& parameter,
                                std::function<void(std::optional<nlohmann::json>)> onReply) {
   showActivity();
+  ++fetchesRunning_;
+  // The reply's own work on the main queue comes first, then this count.
+  auto counted = [self = sharedThis<ListViewController>(),
+                  onReply = std::move(onReply)](std::optional<nlohmann::json> reply) {
+    onReply(std::move(reply));
+    DispatchQueue::main().async([self] { self->fetchEnded(); });
+  };
   ServerApi::makeCall(endpoint)->callWebserviceWithParams(
-      parameter, {}, std::move(onReply), {},
+      parameter, {}, std::move(counted), {},
       [self = sharedThis<ListViewController>()](const WebServiceCall::Failure& failure) {
         DispatchQueue::main().async([self, failure] {
+          self->fetchEnded();
           self->hideActivity();
           // A service that cannot be reached must not look like an empty one.
           self->listFetched_ = false;
@@ -129,11 +175,15 @@ void ListViewController::processListResponse(std::optional<nlohmann::json> reply
   // replaces is let go of off the main queue, which a long list would hold up.
   auto list = std::make_shared<std::optional<nlohmann::json>>(pickList(std::move(reply)));
   DispatchQueue::main().async([self = sharedThis<ListViewController>(), list] {
+    // A list read again because of others' changes, and found unchanged, is
+    // not drawn again: what the person touches stays as it is.
+    const bool unchanged = self->keepUnchangedList_ && self->listFetched_ && *list == self->list_;
+    self->keepUnchangedList_ = false;
     std::swap(self->list_, *list);
     RecordText::discard(std::move(*list));
     self->listFetched_ = true;
     self->hideActivity();
-    if (self->tableView_ != nullptr) {
+    if (self->tableView_ != nullptr && !unchanged) {
       self->tableView_->reloadData();
     }
     self->listShown();

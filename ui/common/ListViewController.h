@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "net/Endpoint.h"
+#include "net/LiveChanges.h"
 #include "platform/toolkit/ActivityIndicatorView.h"
 #include "platform/toolkit/TableView.h"
 #include "platform/toolkit/ViewController.h"
@@ -34,11 +35,15 @@ struct ListScreenValues {
 // main queue (list replaced, indicator hidden and stopped, table reloaded).
 // The table shows a row per record or, once a fetch has found none, a
 // centred brown message behind it. A row opens the next screen with its record as JSON text.
+// While it is on show, a change that others make and that concerns it makes
+// it read its list again, as its refresh button would: one read at a time,
+// another once that one is done if more changes came meanwhile.
 class ListViewController : public platform::ViewController,
                            public platform::TableViewDataSource,
                            public platform::TableViewDelegate {
  public:
   explicit ListViewController(ListScreenValues values);
+  ~ListViewController() override;
 
   void viewDidLoad() override;
   void viewDidAppear(bool animated) override;
@@ -72,6 +77,8 @@ class ListViewController : public platform::ViewController,
   virtual std::optional<nlohmann::json> pickList(std::optional<nlohmann::json> reply);
   // Runs on the main queue once a new list has been shown.
   virtual void listShown() {}
+  // Whether a change made by someone concerns what the screen shows.
+  virtual bool isConcernedBy(const Change& /*change*/) const { return false; }
 
   // The reply handling of the cycle (called on the URL session's queue).
   void processListResponse(std::optional<nlohmann::json> reply);
@@ -117,6 +124,9 @@ class ListViewController : public platform::ViewController,
 
  private:
   int countOrEmptyMessage();
+  // Reads the list again when the changes concern this screen on show.
+  void changesArrived(const ChangeBatch& batch);
+  void fetchEnded();
   // The alert of a failed fetch, unless one is already shown for this screen.
   void showFetchFailure(const WebServiceCall::Failure& failure);
 
@@ -133,6 +143,10 @@ class ListViewController : public platform::ViewController,
   // Whether the last fetch succeeded: only then is an empty list known to be empty.
   bool listFetched_ = false;
   bool fetchFailureShown_ = false;
+  std::uint64_t changesToken_ = 0;
+  int fetchesRunning_ = 0;
+  bool refetchWanted_ = false;
+  bool keepUnchangedList_ = false;  // the fetch under way was asked for by a change
 };
 
 }  // namespace vantory

@@ -140,6 +140,12 @@ void ItemDetailViewController::fillCounters() {
 
 void ItemDetailViewController::refreshSelected(platform::ModelObject* /*sender*/) { refresh(); }
 
+bool ItemDetailViewController::isConcernedBy(const Change& change) const {
+  // The deal itself, who wants it and who bought it.
+  return (change.isAbout("deal") || change.isAbout("interest") || change.isAbout("purchase")) &&
+         itemId() == change.itemId;
+}
+
 std::optional<std::string> ItemDetailViewController::listParameter() {
   const auto id = itemId();
   if (!id) {

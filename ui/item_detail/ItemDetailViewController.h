@@ -71,6 +71,7 @@ class ItemDetailViewController : public ListViewController, public RecordReceive
  protected:
   void setUpScreen() override;
   std::optional<std::string> listParameter() override;
+  bool isConcernedBy(const Change& change) const override;
   void listShown() override;
   void fillCell(platform::TableViewCell& cell, const nlohmann::json& record) override;
   // The screen's own bar buttons.

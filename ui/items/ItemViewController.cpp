@@ -73,6 +73,11 @@ void ItemViewController::processItemsWithResponse(const std::optional<nlohmann::
   processListResponse(reply);
 }
 
+bool ItemViewController::isConcernedBy(const Change& change) const {
+  // The deals of this store.
+  return change.isAbout("deal") && store_ && RecordText::text(*store_, key::id) == change.storeId;
+}
+
 std::optional<std::string> ItemViewController::listParameter() {
   const auto storeId = store_ ? RecordText::text(*store_, key::id) : std::nullopt;
   if (!storeId) {

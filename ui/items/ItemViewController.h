@@ -42,6 +42,7 @@ class ItemViewController : public ListViewController, public RecordReceiver {
  protected:
   void setUpScreen() override;
   std::optional<std::string> listParameter() override;
+  bool isConcernedBy(const Change& change) const override;
   void fillCell(platform::TableViewCell& cell, const nlohmann::json& record) override;
   void listShown() override;
 

@@ -25,6 +25,10 @@ void SearchViewController::processItemsWithResponse(const std::optional<nlohmann
   processListResponse(reply);
 }
 
+bool SearchViewController::isConcernedBy(const Change& change) const {
+  return change.isAbout("deal");
+}
+
 std::optional<std::string> SearchViewController::listParameter() {
   if (!searchString_) {
     return std::nullopt;

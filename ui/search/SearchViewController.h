@@ -32,6 +32,7 @@ class SearchViewController : public ListViewController {
  protected:
   void setUpScreen() override;
   std::optional<std::string> listParameter() override;
+  bool isConcernedBy(const Change& change) const override;
   std::optional<nlohmann::json> pickList(std::optional<nlohmann::json> reply) override;
   void fillCell(platform::TableViewCell& cell, const nlohmann::json& record) override;
 

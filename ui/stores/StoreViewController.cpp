@@ -25,6 +25,10 @@ void StoreViewController::processStoresWithResponse(const std::optional<nlohmann
   processListResponse(reply);
 }
 
+bool StoreViewController::isConcernedBy(const Change& change) const {
+  return change.isAbout("store");
+}
+
 std::optional<std::string> StoreViewController::listParameter() {
   return ServerApi::parameterText(ServerApi::getListOfStores, "");
 }

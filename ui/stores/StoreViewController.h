@@ -27,6 +27,7 @@ class StoreViewController : public ListViewController {
 
  protected:
   std::optional<std::string> listParameter() override;
+  bool isConcernedBy(const Change& change) const override;
   void fillCell(platform::TableViewCell& cell, const nlohmann::json& record) override;
 };
 
