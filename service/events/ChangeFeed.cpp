@@ -4,7 +4,6 @@
 #include <charconv>
 #include <vector>
 
-#include "storage/StorageError.h"
 
 namespace vantory::service {
 
@@ -140,13 +139,26 @@ ChangeFeed::Joined ChangeFeed::join(const std::string& client, std::string_view 
   return joined;
 }
 
+void ChangeFeed::nudge() {
+  {
+    std::lock_guard lock(stopMutex_);
+    nudged_ = true;
+  }
+  stopSignal_.notify_all();
+}
+
 void ChangeFeed::run() {
   std::unique_lock lock(stopMutex_);
-  while (!stopSignal_.wait_for(lock, options_.interval, [this] { return stopping_; })) {
+  while (true) {
+    stopSignal_.wait_for(lock, options_.interval, [this] { return stopping_ || nudged_; });
+    if (stopping_) {
+      return;
+    }
+    nudged_ = false;
     lock.unlock();
     try {
       look();
-    } catch (const StorageError&) {
+    } catch (const std::exception&) {
       // The storage is away for a moment: the next look reads what changed.
     }
     lock.lock();

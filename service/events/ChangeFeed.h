@@ -68,6 +68,9 @@ class ChangeFeed {
   // newest change, from which a later reconnection resumes.
   Joined join(const std::string& client, std::string_view lastEventId, Deliver deliver);
   std::size_t subscriberCount() const;
+  // Looks at the storage now rather than at the next interval: this server
+  // has just written. Changes by other servers are seen within an interval.
+  void nudge();
 
   // One change as an event: its id, and its kind and ids as JSON data.
   static std::string format(const ChangeRow& change);
@@ -98,6 +101,7 @@ class ChangeFeed {
   std::mutex stopMutex_;
   std::condition_variable stopSignal_;
   bool stopping_ = false;
+  bool nudged_ = false;
   std::thread thread_;
 };
 

@@ -321,6 +321,9 @@ void HttpSession::respond(std::optional<std::string> signedInAs) {
                              ? context_.web->answer(apiRequest.method, apiRequest.target,
                                                     request_[http::field::accept_encoding])
                              : context_.handler.handle(apiRequest);
+  if (context_.changes != nullptr && api && reply.status == 200 && apiRequest.method == "POST") {
+    context_.changes->nudge();  // followers hear of it now, not at the next look
+  }
   const bool keepAlive = request_.keep_alive() && !context_.stopping;
   auto response = makeResponse(reply, request_.version(), keepAlive);
   logRequest(apiRequest.method, apiRequest.target, reply, response->payload->size());
