@@ -375,6 +375,39 @@ TEST_F(QtAppTest, APersonUsesEveryScreenAgainstARealService) {
   ASSERT_TRUE(waitFor([this] { return labelText("itemName") == "Oat milk"; }));
 }
 
+// Ann has a deal open; Bo, on his phone, declares interest and buys one:
+// Ann's window shows it with nothing done there (drawn before and after).
+TEST_F(QtAppTest, WhatSomeoneElseDoesShowsOnTheOpenDealWithoutRefresh) {
+  toStores();
+  addStoreThroughTheApp("Deli");
+  clickRow(0);
+  click("Add");
+  typeInDialog(0, "Oat milk");
+  typeInDialog(2, "2.5");
+  clickInDialog("Save");
+  ASSERT_TRUE(waitFor([this] { return rows() == QStringList{"Oat milk"}; }));
+  clickRow(0);
+  ASSERT_TRUE(waitFor([this] { return labelText("totalLabel") == "Total: 0"; }));
+  screenshot("live-1-before");
+
+  testsupport::HttpClient bo(server_->port());
+  ASSERT_EQ(bo.request("POST", "/kelvane/qx/addInterested.php",
+                       R"(interested={"itemId":"1","name":"Bo Kim","qty":"3"})")
+                ->status,
+            200);
+  ASSERT_EQ(
+      bo.request("POST", "/kelvane/qx/addBuy.php", R"(buy={"itemId":"1","name":"Bo Kim","qty":"1"})")
+          ->status,
+      200);
+  EXPECT_TRUE(waitFor([this] {
+    return labelText("totalLabel") == "Total: 3" && labelText("boughtLabel") == "Bought: 1" &&
+           rows().contains("Bo Kim");
+  })) << labelText("totalLabel").toStdString();
+  EXPECT_EQ(labelText("neededLabel"), "Needed: 2");
+  EXPECT_EQ(requestsTo("POST", "addInterested.php"), 1) << "Ann sent nothing";
+  screenshot("live-2-after");
+}
+
 TEST_F(QtAppTest, BlankInputShowsTheAlertDialog) {
   click("Save");
   ASSERT_TRUE(waitFor([this] { return dialog() != nullptr && dialog()->isVisible(); }));
