@@ -277,10 +277,26 @@ TEST_F(ServerProcessTest, TheWebAppIsServedFromItsFolderAndNothingElseIs) {
 TEST_F(ServerProcessTest, HelpListsEveryOption) {
   const auto [status, output] = runCommand(serverCommand() + " --help");
   EXPECT_EQ(status, 0);
-  for (const char* option :
-       {"--listen", "--database", "--threads", "--log-level", "--log-format", "--sync", "--timeout",
-        "--max-connections", "--max-connections-per-client", "--tls-cert", "--tls-key", "--users",
-        "--web-root", "--no-web", "passwd", "backup", "restore"}) {
+  for (const char* option : {"--listen",
+                             "--database",
+                             "--threads",
+                             "--log-level",
+                             "--log-format",
+                             "--sync",
+                             "--timeout",
+                             "--max-connections",
+                             "--max-connections-per-client",
+                             "--tls-cert",
+                             "--tls-key",
+                             "--users",
+                             "--web-root",
+                             "--no-web",
+                             "--max-streams",
+                             "--max-streams-per-client",
+                             "--events-keep-alive",
+                             "passwd",
+                             "backup",
+                             "restore"}) {
     EXPECT_NE(output.find(option), std::string::npos) << option;
   }
 }
@@ -930,8 +946,7 @@ std::unique_ptr<HttpClient> follow(int port, const std::string& lastEventId = ""
                                    const std::string& from = "") {
   auto client = std::make_unique<HttpClient>(port, from);
   client->sendRaw("GET /kelvane/qx/events HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
-                  (lastEventId.empty() ? "" : "Last-Event-ID: " + lastEventId + "\r\n") +
-                  "\r\n");
+                  (lastEventId.empty() ? "" : "Last-Event-ID: " + lastEventId + "\r\n") + "\r\n");
   return client;
 }
 
@@ -945,15 +960,14 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
 
 TEST_F(ServerProcessTest, ChangesStreamToFollowersOfEveryServerOnTheFileAndResume) {
   ServerProcess first(database(), {"--events-keep-alive", "1", "--max-streams-per-client", "3"});
-  ServerProcess second(database());
+  ServerProcess second(database(), {"--max-streams", "1"});
   ASSERT_TRUE(first.start()) << first.log();
   ASSERT_TRUE(second.start()) << second.log();
 
   // The stream's head and first lines, byte for byte.
   auto stream = follow(first.port());
   ASSERT_TRUE(stream->waitFor("retry: 2000\nid: 0\n\n")) << stream->received();
-  const std::string head =
-      stream->received().substr(0, stream->received().find("\r\n\r\n") + 2);
+  const std::string head = stream->received().substr(0, stream->received().find("\r\n\r\n") + 2);
   EXPECT_EQ(head.rfind("HTTP/1.1 200 OK\r\n", 0), 0U) << head;
   EXPECT_NE(head.find("Content-Type: text/event-stream; charset=utf-8\r\n"), std::string::npos);
   EXPECT_NE(head.find("Cache-Control: no-store\r\n"), std::string::npos);
@@ -973,13 +987,15 @@ TEST_F(ServerProcessTest, ChangesStreamToFollowersOfEveryServerOnTheFileAndResum
                          R"(item={"itemId":"1","name":"Oat","description":"","price":"2"})")
                 ->status,
             200);
-  ASSERT_TRUE(stream->waitFor("id: 4\ndata: {\"kind\":\"dealEdited\",\"storeId\":\"1\","
-                              "\"itemId\":\"1\"}\n\n"))
+  ASSERT_TRUE(
+      stream->waitFor("id: 4\ndata: {\"kind\":\"dealEdited\",\"storeId\":\"1\","
+                      "\"itemId\":\"1\"}\n\n"))
       << stream->received();
   const std::string& text = stream->received();
   EXPECT_NE(text.find("data: {\"kind\":\"storeAdded\",\"storeId\":\"1\"}\n\n"), std::string::npos);
-  EXPECT_NE(text.find("id: 3\ndata: {\"kind\":\"interestAdded\",\"itemId\":\"1\",\"id\":\"1\"}\n\n"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("id: 3\ndata: {\"kind\":\"interestAdded\",\"itemId\":\"1\",\"id\":\"1\"}\n\n"),
+      std::string::npos)
       << text;
   EXPECT_EQ(occurrences(text, "\"kind\""), 4U) << "a counter's change is not an edit";
   EXPECT_EQ(text.find("Deli"), std::string::npos) << "never names or texts";
@@ -1009,6 +1025,13 @@ TEST_F(ServerProcessTest, ChangesStreamToFollowersOfEveryServerOnTheFileAndResum
   EXPECT_EQ(addStore(first.port(), "Bakery"), 200);
   EXPECT_TRUE(stream->waitFor("\"storeId\":\"2\""));
   EXPECT_TRUE(third->waitFor("\"storeId\":\"2\""));
+  // And in all, whoever asks.
+  auto only = follow(second.port(), "", "127.0.4.1");
+  ASSERT_TRUE(only->waitFor("retry: 2000"));
+  auto over = follow(second.port(), "", "127.0.4.2");
+  ASSERT_TRUE(over->waitFor("\r\n\r\n"));
+  EXPECT_EQ(over->received().rfind("HTTP/1.1 503", 0), 0U) << over->received();
+  EXPECT_NE(over->received().find("Retry-After: "), std::string::npos);
 }
 
 class PostgresServersTest : public ServerProcessTest {
