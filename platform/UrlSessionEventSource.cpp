@@ -111,7 +111,8 @@ bool UrlSessionEventSource::follow(bool& notAStream) {
   UrlSession::sharedSession()
       ->dataTaskWithRequest(
           std::move(request),
-          [transfer](std::optional<Data>, std::optional<HttpUrlResponse>, std::optional<UrlError>) {
+          [transfer](const std::optional<Data>&, const std::optional<HttpUrlResponse>&,
+                     const std::optional<UrlError>&) {
             {
               std::lock_guard lock(transfer->mutex);
               transfer->done = true;

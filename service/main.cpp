@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "api/RequestHandler.h"
-#include "http/AccessLog.h"
 #include "events/ChangeFeed.h"
+#include "http/AccessLog.h"
 #include "http/HttpServer.h"
 #include "http/WebFiles.h"
 #include "security/AccessControl.h"

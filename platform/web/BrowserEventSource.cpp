@@ -44,15 +44,15 @@ std::map<int, BrowserEventSource*>& sources() {
 
 std::unique_ptr<EventSource> EventSource::make(std::string url, Handlers handlers,
                                                Timing /*timing*/) {
-  return std::make_unique<BrowserEventSource>(url, std::move(handlers));
+  return std::make_unique<BrowserEventSource>(std::move(url), std::move(handlers));
 }
 
-BrowserEventSource::BrowserEventSource(const std::string& url, Handlers handlers)
-    : handlers_(std::move(handlers)) {
+BrowserEventSource::BrowserEventSource(std::string url, Handlers handlers)
+    : url_(std::move(url)), handlers_(std::move(handlers)) {
   static int next = 0;
   id_ = ++next;
   sources()[id_] = this;
-  openEventSource(id_, url.c_str());
+  openEventSource(id_, url_.c_str());
 }
 
 BrowserEventSource::~BrowserEventSource() {

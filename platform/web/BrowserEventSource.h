@@ -12,7 +12,7 @@ namespace platform {
 // events come in turns of the page's event loop.
 class BrowserEventSource final : public EventSource {
  public:
-  BrowserEventSource(const std::string& url, Handlers handlers);
+  BrowserEventSource(std::string url, Handlers handlers);
   ~BrowserEventSource() override;
   BrowserEventSource(const BrowserEventSource&) = delete;
   BrowserEventSource& operator=(const BrowserEventSource&) = delete;
@@ -27,6 +27,7 @@ class BrowserEventSource final : public EventSource {
 
  private:
   int id_;
+  std::string url_;
   Handlers handlers_;
 };
 

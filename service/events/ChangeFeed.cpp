@@ -4,7 +4,6 @@
 #include <charconv>
 #include <vector>
 
-
 namespace vantory::service {
 
 struct ChangeFeed::Subscription::Shared {
@@ -61,8 +60,8 @@ ChangeFeed::ChangeFeed(Storage& storage, Options options)
       version_(storage_.dataVersion()) {
   // What is already there was sent before this server started.
   const std::int64_t newest = storage_.changeSpan().newest;
-  for (const ChangeRow& change :
-       storage_.changesAfter(std::max<std::int64_t>(0, newest - kLookBack), Storage::kKeptChanges)) {
+  for (const ChangeRow& change : storage_.changesAfter(
+           std::max<std::int64_t>(0, newest - kLookBack), Storage::kKeptChanges)) {
     recent_.insert(change.id);
     newest_ = std::max(newest_, change.id);
   }
@@ -85,8 +84,9 @@ std::size_t ChangeFeed::subscriberCount() const {
 
 std::string ChangeFeed::format(const ChangeRow& change) {
   std::string data = R"({"kind":")" + change.kind + '"';
-  for (const auto& [key, id] : {std::pair{"storeId", change.storeId},
-                                std::pair{"itemId", change.itemId}, std::pair{"id", change.recordId}}) {
+  for (const auto& [key, id] :
+       {std::pair{"storeId", change.storeId}, std::pair{"itemId", change.itemId},
+        std::pair{"id", change.recordId}}) {
     if (id != 0) {
       data += std::string(",\"") + key + "\":\"" + std::to_string(id) + '"';
     }
@@ -133,7 +133,8 @@ ChangeFeed::Joined ChangeFeed::join(const std::string& client, std::string_view 
   }
   std::lock_guard lock(shared_->mutex);
   const std::uint64_t number = ++shared_->next;
-  shared_->subscribers.emplace(number, Subscription::Shared::Subscriber{client, std::move(deliver)});
+  shared_->subscribers.emplace(number,
+                               Subscription::Shared::Subscriber{client, std::move(deliver)});
   ++shared_->perClient[client];
   joined.subscription.reset(new Subscription(shared_, number));
   return joined;

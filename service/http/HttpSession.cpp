@@ -349,15 +349,15 @@ void HttpSession::refuse(http::status status, const std::string& message) {
 
 void HttpSession::streamChanges() {
   auto executor = tcp().get_executor();
-  auto joined = context_.changes->join(
-      requestClient_, std::string_view(request_["Last-Event-ID"]),
-      [weak = weak_from_this(), executor](const ChangeFeed::Text& text) {
-        boost::asio::post(executor, [weak, text] {
-          if (const auto self = weak.lock()) {
-            self->queueChange(text);
-          }
-        });
-      });
+  auto joined =
+      context_.changes->join(requestClient_, std::string_view(request_["Last-Event-ID"]),
+                             [weak = weak_from_this(), executor](const ChangeFeed::Text& text) {
+                               boost::asio::post(executor, [weak, text] {
+                                 if (const auto self = weak.lock()) {
+                                   self->queueChange(text);
+                                 }
+                               });
+                             });
   if (joined.refusal != 0) {
     ApiReply reply = ApiReply::error(joined.refusal, joined.message);
     reply.retryAfterSeconds = 5;
@@ -386,8 +386,8 @@ void HttpSession::queueChange(const ChangeFeed::Text& text) {
     return;
   }
   if (unsentBytes_ + text->size() > kUnsentLimit && !unsent_.empty()) {
-    context_.log.message(LogLevel::info,
-                         "stopped sending changes to " + requestClient_ + ": it does not read them");
+    context_.log.message(
+        LogLevel::info, "stopped sending changes to " + requestClient_ + ": it does not read them");
     endStream();
     return;
   }

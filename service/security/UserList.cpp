@@ -88,8 +88,10 @@ UserList UserList::load(const std::filesystem::path& file) {
       throw std::runtime_error(where + ": " + std::string(name) + " is listed twice");
     }
     if (const auto [other, added] = recordNames.emplace(recordName, std::string(name)); !added) {
-      throw std::runtime_error(where + ": " + std::string(name) + " would be " + recordName +
-                               " in the app, as " + other->second + " already is");
+      std::string reason = where;
+      reason.append(": ").append(name).append(" would be ").append(recordName);
+      reason.append(" in the app, as ").append(other->second).append(" already is");
+      throw std::runtime_error(reason);
     }
   }
   return users;

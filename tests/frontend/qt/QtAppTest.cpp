@@ -395,10 +395,10 @@ TEST_F(QtAppTest, WhatSomeoneElseDoesShowsOnTheOpenDealWithoutRefresh) {
                        R"(interested={"itemId":"1","name":"Bo Kim","qty":"3"})")
                 ->status,
             200);
-  ASSERT_EQ(
-      bo.request("POST", "/kelvane/qx/addBuy.php", R"(buy={"itemId":"1","name":"Bo Kim","qty":"1"})")
-          ->status,
-      200);
+  ASSERT_EQ(bo.request("POST", "/kelvane/qx/addBuy.php",
+                       R"(buy={"itemId":"1","name":"Bo Kim","qty":"1"})")
+                ->status,
+            200);
   EXPECT_TRUE(waitFor([this] {
     return labelText("totalLabel") == "Total: 3" && labelText("boughtLabel") == "Bought: 1" &&
            rows().contains("Bo Kim");
