@@ -321,21 +321,23 @@ TEST(EndToEndExactlyOnce, SavingAgainAfterALostReplyStoresNothingNewAndShowsSucc
   std::filesystem::remove_all(directory);
 }
 
-// Bo has the app open; what Ann does meanwhile through the service appears on
-// the screen Bo has on show, with nothing done by Bo, also once the service
-// has been restarted under him.
+// Bo has the app open; what Ann does meanwhile, through another server on
+// the same database file, appears on the screen Bo has on show, with nothing
+// done by Bo, also once Bo's server has been restarted under him.
 TEST(EndToEndLive, WhatOthersDoAppearsOnTheScreenOnShow) {
   const auto directory = freshDirectory("live");
   auto server = std::make_unique<testsupport::ServerProcess>(directory / "vantory.db");
   ASSERT_TRUE(server->start()) << server->log();
+  testsupport::ServerProcess annsServer(directory / "vantory.db");
+  ASSERT_TRUE(annsServer.start()) << annsServer.log();
   AppHarness app;
   app.useService(server->baseUrl());
   app.storeUserName("Bo Lee");
   app.launch();
   vantory::LiveChanges::start(server->baseUrl());
   auto& main = platform::DispatchQueue::main();
-  const auto ann = [&server](const std::string& endpoint, const std::string& body) {
-    testsupport::HttpClient client(server->port());
+  const auto ann = [&annsServer](const std::string& endpoint, const std::string& body) {
+    testsupport::HttpClient client(annsServer.port());
     const auto reply = client.request("POST", "/kelvane/qx/" + endpoint, body);
     return reply ? reply->status : 0;
   };
