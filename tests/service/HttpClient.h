@@ -23,9 +23,13 @@ class HttpClient {
   };
 
   // From `from` (another loopback address such as "127.0.0.2", for a second
-  // client) when given.
-  explicit HttpClient(int port, const std::string& from = "") {
+  // client) when given; with a receive buffer of that many bytes, for a
+  // client that reads little.
+  explicit HttpClient(int port, const std::string& from = "", int receiveBuffer = 0) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0) {
+      ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    }
     if (!from.empty()) {
       sockaddr_in source{};
       source.sin_family = AF_INET;

@@ -1034,6 +1034,41 @@ TEST_F(ServerProcessTest, ChangesStreamToFollowersOfEveryServerOnTheFileAndResum
   EXPECT_NE(over->received().find("Retry-After: "), std::string::npos);
 }
 
+// A follower that never reads is dropped once its unsent events pass the
+// limit, and the others go on.
+TEST_F(ServerProcessTest, AFollowerThatDoesNotReadIsDroppedNotBufferedForWithoutBound) {
+  {
+    ServerProcess creating(database());
+    ASSERT_TRUE(creating.start()) << creating.log();
+  }
+  // 10,000 changes kept, so that a follower resuming from the first is sent
+  // far more than a socket holds.
+  ASSERT_EQ(runCommand("sqlite3 " + quoted(database()) +
+                       " \"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                       "WHERE i < 10000) INSERT INTO change_events (kind, store_id) "
+                       "SELECT 'storeAdded', i FROM n;\"")
+                .status,
+            0);
+  ServerProcess server(database(), {"--events-keep-alive", "1"});
+  server.setLogLevel("info");
+  ASSERT_TRUE(server.start()) << server.log();
+  HttpClient stalled(server.port(), "127.0.5.1", 4096);
+  stalled.sendRaw("GET /kelvane/qx/events HTTP/1.1\r\nHost: 127.0.0.1\r\nLast-Event-ID: 0\r\n\r\n");
+  auto reading = follow(server.port());
+  ASSERT_TRUE(reading->waitFor("retry: 2000\nid: 10000\n\n")) << reading->received();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (server.log().find("stopped sending changes to 127.0.5.1") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    reading->waitFor(": keep-alive\n\n\n", std::chrono::milliseconds(100));  // reads meanwhile
+  }
+  EXPECT_NE(server.log().find("stopped sending changes to 127.0.5.1: it does not read them"),
+            std::string::npos)
+      << server.log();
+  EXPECT_TRUE(stalled.closedByPeer(std::chrono::seconds(5)));
+  ASSERT_EQ(addStore(server.port(), "Still told"), 200);
+  EXPECT_TRUE(reading->waitFor("\"storeId\":\"1\"")) << "the reading follower goes on";
+}
+
 class PostgresServersTest : public ServerProcessTest {
  protected:
   void SetUp() override {
