@@ -382,7 +382,8 @@ void HttpSession::streamChanges() {
 }
 
 void HttpSession::queueChange(const ChangeFeed::Text& text) {
-  if (!streaming_) {
+  // An empty chunk would end the stream for the client.
+  if (!streaming_ || text->empty()) {
     return;
   }
   if (unsentBytes_ + text->size() > kUnsentLimit && !unsent_.empty()) {
