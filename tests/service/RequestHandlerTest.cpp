@@ -87,6 +87,17 @@ TEST_F(RequestHandlerTest, RawBodiesAreStoredExactly) {
   // A client that form-encodes its body is understood too.
   add("addStore.php", "store=%7B%22name%22%3A%22Fish+%26+Chips%22%2C%22created%22%3A%22Al%22%7D");
   EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"][2]["name"], "Fish & Chips");
+
+  // Raw JSON is read raw first: its "+" stays a plus. Names are limited in
+  // characters, not bytes (150 "é" are 300 bytes).
+  add("addStore.php", R"(store={"name":"C++ Club","created":"Al"})");
+  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"][3]["name"], "C++ Club");
+  std::string accents;
+  for (int i = 0; i < 150; ++i) {
+    accents += "\xC3\xA9";
+  }
+  add("addStore.php", R"(store={"name":")" + accents + R"(","created":"Al"})");
+  EXPECT_EQ(replyOf(get("getListOfStores.php"))["Stores"][4]["name"], accents);
 }
 
 TEST_F(RequestHandlerTest, BadInputIsRefusedWithAReasonAndStoresNothing) {
@@ -397,6 +408,10 @@ TEST_F(RequestHandlerTest, KeptRepliesAreNeverStaleAndAreTheFreshRepliesByteForB
             "2");
   add("addStore.php", R"(store={"name":"Bakery","created":"Ann"})");
   expectFresh("a new store");
+  // Each store's deals are kept apart: the new store's list is its own.
+  EXPECT_EQ(replyOf(get("getListOfItems.php", "store_id=1"))["Items"].size(), 2U);
+  EXPECT_EQ(replyOf(get("getListOfItems.php", "store_id=2"))["Items"].size(), 0U);
+  EXPECT_EQ(replyOf(get("getListOfItems.php", "store_id=1"))["Items"].size(), 2U);
 
   // Many clients adding and listing at once: a list asked for after an add
   // was acknowledged always holds that store.

@@ -448,6 +448,21 @@ TEST_F(ServerProcessTest, ConnectionCapsTurnAwayCleanlyWhileOthersAreServed) {
   EXPECT_EQ(full->status, 503);
   EXPECT_TRUE(json::parse(full->body).contains("error"));
   EXPECT_EQ(served(a1), 200) << "those already in are still served";
+
+  // A closed connection no longer counts: one client, one connection after
+  // another, is served each time (the server may take a moment to see a close).
+  ServerProcess perClient(directory_ / "per-client.db", {"--max-connections-per-client", "2"});
+  ASSERT_TRUE(perClient.start());
+  for (int turn = 0; turn < 3; ++turn) {
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (status != 200 && std::chrono::steady_clock::now() < deadline) {
+      HttpClient once(perClient.port());
+      const auto reply = once.request("GET", "/kelvane/qx/getListOfStores.php?");
+      status = reply ? reply->status : 0;
+    }
+    EXPECT_EQ(status, 200) << "connection " << turn + 1;
+  }
 }
 
 TEST_F(ServerProcessTest, FullStorageIsExplainedAndNothingIsHalfStored) {

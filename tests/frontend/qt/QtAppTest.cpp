@@ -315,8 +315,8 @@ TEST_F(QtAppTest, APersonUsesEveryScreenAgainstARealService) {
     });
     chooser.start(20);
     QListView* list = table()->list();
-    QContextMenuEvent rightClick(QContextMenuEvent::Mouse,
-                                 list->visualRect(table()->model()->index(0)).center());
+    const QPoint at = list->visualRect(table()->model()->index(0)).center();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
     QApplication::sendEvent(list->viewport(), &rightClick);
     chooser.stop();
     EXPECT_EQ(offered, QStringList{"Withdraw"});
