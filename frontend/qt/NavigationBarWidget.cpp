@@ -94,6 +94,9 @@ void NavigationBarWidget::setItems(const platform::NavigationItem& item, const Q
     return;  // unchanged: keep the widgets (and their focus)
   }
   for (QPushButton* button : buttons_) {
+    // Gone now, not when deleted later: its Alt key must not meet the new one's.
+    button->hide();
+    button->setShortcut({});
     button->deleteLater();
   }
   buttons_.clear();

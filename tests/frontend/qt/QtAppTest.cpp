@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -160,7 +161,13 @@ class QtAppTest : public ::testing::Test {
     ASSERT_TRUE(waitFor([this] { return dialog() != nullptr && dialog()->isVisible(); }));
     for (auto* candidate : dialog()->findChildren<QPushButton*>()) {
       if (candidate->text() == text) {
+        // Until the clicked dialog is gone, what comes next would find it
+        // instead of the one the click opens (on a loaded machine).
+        const QPointer<vantory::qt::AlertDialog> clicked = dialog();
         QTest::mouseClick(candidate, Qt::LeftButton);
+        waitFor([&clicked, this] {
+          return clicked.isNull() || !clicked->isVisible() || dialog() != clicked.data();
+        });
         settle();
         return;
       }
