@@ -32,6 +32,9 @@ std::string hostOf(std::string_view authority) {
   if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
     authority.remove_prefix(at + 1);
   }
+  if (authority.empty()) {
+    return {};
+  }
   const std::size_t end = authority.front() == '[' ? authority.find(']') + 1 : authority.find(':');
   return std::string(authority.substr(0, end));
 }

@@ -76,32 +76,7 @@ bool isPostgresUrl(const std::string& text) {
 }
 
 // One line from standard input; from a terminal, without echoing it.
-std::optional<std::string> readSecretLine(const char* prompt) {
-  const bool terminal = ::isatty(STDIN_FILENO) != 0;
-  termios saved{};
-  if (terminal) {
-    std::cerr << prompt << std::flush;
-    ::tcgetattr(STDIN_FILENO, &saved);
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-  }
-  std::string line;
-  const bool read = static_cast<bool>(std::getline(std::cin, line));
-  if (terminal) {
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-    std::cerr << "\n";
-  }
-  if (!read) {
-    return std::nullopt;
-  }
-  if (!line.empty() && line.back() == '\r') {
-    line.pop_back();
-  }
-  return line;
-}
-
-// The line typed after the prompt, shown as typed; nothing at the end of input.
+// The line typed after the prompt (none when empty); nothing at the end of input.
 std::optional<std::string> readLine(const std::string& prompt) {
   std::cerr << prompt << std::flush;
   std::string line;
@@ -110,6 +85,24 @@ std::optional<std::string> readLine(const std::string& prompt) {
   }
   if (!line.empty() && line.back() == '\r') {
     line.pop_back();
+  }
+  return line;
+}
+
+// The same, not shown as typed; the prompt only on a terminal.
+std::optional<std::string> readSecretLine(const char* prompt) {
+  const bool terminal = ::isatty(STDIN_FILENO) != 0;
+  termios saved{};
+  if (terminal) {
+    ::tcgetattr(STDIN_FILENO, &saved);
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  auto line = readLine(terminal ? prompt : "");
+  if (terminal) {
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::cerr << "\n";
   }
   return line;
 }

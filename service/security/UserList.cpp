@@ -178,9 +178,13 @@ void UserList::storePassword(const std::filesystem::path& file, std::string_view
   }
   std::vector<std::string> lines;
   bool exists = false;
+  std::string keptNameInApp;  // of the person's line, if the list has one
   if (std::ifstream in(file); in) {
     exists = true;
-    load(file);  // refuses to rewrite a file that is not a user list
+    const UserList existing = load(file);  // refuses to rewrite a file that is not a user list
+    if (const auto found = existing.entries_.find(name); found != existing.entries_.end()) {
+      keptNameInApp = found->second.nameInApp;
+    }
     for (std::string line; std::getline(in, line);) {
       lines.push_back(std::move(line));
     }
@@ -195,17 +199,12 @@ void UserList::storePassword(const std::filesystem::path& file, std::string_view
   bool replaced = false;
   for (auto& line : lines) {
     if (line.rfind(prefix, 0) == 0) {
-      std::string_view rest = withoutCarriageReturn(line);
-      rest.remove_prefix(prefix.size());
-      const std::size_t second = rest.find(':');
-      const std::string kept(second == std::string_view::npos ? std::string_view()
-                                                              : rest.substr(second + 1));
-      line = entryWith(nameInApp ? *nameInApp : kept);
+      line = entryWith(nameInApp ? *nameInApp : keptNameInApp);
       replaced = true;
     }
   }
   if (!replaced) {
-    lines.push_back(entryWith(nameInApp ? *nameInApp : std::string_view()));
+    lines.push_back(entryWith(nameInApp ? *nameInApp : keptNameInApp));
   }
   std::ostringstream text;
   for (const auto& line : lines) {
