@@ -47,8 +47,8 @@ TEST(EventStreamParser, ReadsEventsCutAnywhereWithEveryLineEnding) {
 TEST(LiveChanges, OnlyWhatAStreamValidlySaysReachesTheScreensAndItResumesFromItsLastId) {
   testsupport::RecordingHttpServer service;
   std::string body =
-      ": keep-alive\n\ndata: not json\n\ndata: {\"kind\":5}\n\ndata: " + std::string(10000, '[') +
-      "\n\ndata: " + std::string("\xFF\xFE\0", 3) +
+      ": keep-alive\n\ndata: not json\n\ndata: {\"kind\":5}\n\ndata: " + std::string(30000, '[') +
+      std::string(30000, ']') + "\n\ndata: " + std::string("\xFF\xFE\0", 3) +
       "\n\ndata: {\"kind\":\"storeAdded\",\"storeId\":1e999}\n\n"
       "id: 9\r\ndata: {\"kind\":\"dealEdited\",\r\ndata: "
       "\"storeId\":\"3\",\"itemId\":\"7\"}\r\n\r\n"

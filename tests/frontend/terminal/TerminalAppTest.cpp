@@ -166,6 +166,13 @@ TEST_F(TerminalAppTest, APersonUsesEveryScreenWithTheKeyboard) {
   EXPECT_LT(results.find("Caf\xC3\xA9 & Co"), results.find("Soy milk")) << "header, then deal";
   terminal_->press({"Enter"});
   expectScreen("Total: 2");
+  // Someone else's interest shows on the open deal with no key pressed.
+  const auto other = testsupport::HttpClient(server_->port())
+                         .request("POST", "/kelvane/qx/addInterested.php",
+                                  R"(interested={"itemId":"1","name":"Bo Kim","qty":"3"})");
+  ASSERT_TRUE(other && other->status == 200);
+  expectScreen("Total: 5");
+  expectScreen("Bo Kim");
   terminal_->press({"q"});
 }
 
