@@ -319,6 +319,9 @@ void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::js
     return;
   }
   showActivity();
+  // A send counts as a read under way: a change it causes, heard of before
+  // its own refresh, is read after that refresh instead of beside it.
+  ++fetchesRunning_;
   auto self = sharedThis<ListViewController>();
   std::string parameter = ServerApi::parameterText(endpoint, *recordText);
   // A resend of what did not get through keeps its key: the first send may
@@ -344,11 +347,13 @@ void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::js
           } else {
             self->refresh();
           }
+          self->fetchEnded();
         });
       },
       {},
       [self, reopenPrompt = std::move(reopenPrompt)](const WebServiceCall::Failure& failure) {
         DispatchQueue::main().async([self, reopenPrompt, failure] {
+          self->fetchEnded();
           self->hideActivity();
           UiUtility::showFailure(*self, failure.message);
           // Shown once the alert is dismissed: presentations wait their turn.
