@@ -65,7 +65,8 @@ Route readRoute(const nlmsghdr* message) {
 // A netlink request with room for a few attributes.
 class Request {
  public:
-  Request(std::uint16_t type, std::uint16_t flags) : buffer_(MNL_SOCKET_BUFFER_SIZE) {
+  Request(std::uint16_t type, std::uint16_t flags)
+      : buffer_(static_cast<std::size_t>(MNL_SOCKET_BUFFER_SIZE)) {
     message_ = mnl_nlmsg_put_header(buffer_.data());
     message_->nlmsg_type = type;
     message_->nlmsg_flags = flags;

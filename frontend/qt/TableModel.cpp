@@ -39,10 +39,10 @@ QVariant TableModel::data(const QModelIndex& index, int role) const {
     return {};
   }
   const auto entry = static_cast<std::size_t>(index.row());
-  return entries_[entry].header ? headerData(entry, role) : cellData(entry, role);
+  return entries_[entry].header ? sectionHeaderData(entry, role) : cellData(entry, role);
 }
 
-QVariant TableModel::headerData(std::size_t entry, int role) const {
+QVariant TableModel::sectionHeaderData(std::size_t entry, int role) const {
   auto found = headers_.find(entry);
   if (found == headers_.end()) {
     found = headers_.emplace(entry, table_->headerViewForSection(entries_[entry].section)).first;

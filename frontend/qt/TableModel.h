@@ -47,7 +47,7 @@ class TableModel : public QAbstractListModel {
   // Every cell of a table shares one prototype, so one cell tells the height
   // of all; the rest are not built until shown.
   int cellHeight() const;
-  QVariant headerData(std::size_t entry, int role) const;
+  QVariant sectionHeaderData(std::size_t entry, int role) const;
 
   std::shared_ptr<platform::TableView> table_;
   std::vector<platform::TableRowList::Entry> entries_;

@@ -171,9 +171,9 @@ void HttpSession::onHeader(beast::error_code error, std::size_t bytes) {
       [this](auto& stream) {
         boost::asio::async_write(
             stream, boost::asio::buffer(kContinue.data(), kContinue.size()),
-            [self = shared_from_this()](beast::error_code error, std::size_t bytes) {
-              if (error) {
-                self->onRead(error, bytes);
+            [self = shared_from_this()](beast::error_code written, std::size_t sent) {
+              if (written) {
+                self->onRead(written, sent);
                 return;
               }
               self->readBody();

@@ -187,8 +187,8 @@ TEST_P(EndToEnd, AGroupSharesADealThroughARealService) {
 INSTANTIATE_TEST_SUITE_P(Service, EndToEnd,
                          ::testing::Values(Deployment::sqlite, Deployment::postgresql,
                                            Deployment::httpsWithUsers),
-                         [](const ::testing::TestParamInfo<Deployment>& info) {
-                           switch (info.param) {
+                         [](const ::testing::TestParamInfo<Deployment>& instance) {
+                           switch (instance.param) {
                              case Deployment::sqlite:
                                return "SQLite";
                              case Deployment::postgresql:

@@ -377,8 +377,8 @@ TEST_P(StorageContractTest, ADatabaseOfThePreviousReleaseOpensWithEveryRecord) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, StorageContractTest,
                          ::testing::Values(Backend::sqlite, Backend::postgresql),
-                         [](const ::testing::TestParamInfo<Backend>& info) {
-                           return info.param == Backend::sqlite ? "SQLite" : "PostgreSQL";
+                         [](const ::testing::TestParamInfo<Backend>& instance) {
+                           return instance.param == Backend::sqlite ? "SQLite" : "PostgreSQL";
                          });
 
 TEST(PostgresStorage, ASchemaFromANewerServerIsRefused) {
