@@ -1,16 +1,12 @@
 #include "ListViewController.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <random>
 
 #include "net/ServerApi.h"
 #include "platform/Console.h"
 #include "platform/DispatchQueue.h"
 #include "platform/toolkit/Label.h"
 #include "platform/toolkit/NavigationController.h"
-#include "platform/toolkit/Storyboard.h"
-#include "ui/common/RecordReceiver.h"
 #include "ui/common/RecordText.h"
 #include "ui/common/UiUtility.h"
 #include "ui/common/Utility.h"
@@ -19,23 +15,6 @@ namespace vantory {
 
 using platform::DispatchQueue;
 using platform::IndexPath;
-
-namespace {
-
-// 128 bits from the system's random source, in hex: keys of different
-// phones must never meet.
-std::string newIdempotencyKey() {
-  std::random_device random;
-  std::string key;
-  for (int i = 0; i < 4; ++i) {
-    char part[9];
-    std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(random()));
-    key += part;
-  }
-  return key;
-}
-
-}  // namespace
 
 ListViewController::ListViewController(ListScreenValues values) : values_(std::move(values)) {
   outlet("tableView", tableView_);
@@ -103,18 +82,13 @@ void ListViewController::changesArrived(const ChangeBatch& batch) {
                                [this](const Change& change) { return isConcernedBy(change); }))) {
     return;
   }
-  if (fetchesRunning_ > 0) {
-    refetchWanted_ = true;
-    return;
+  if (reads_.changeArrived()) {
+    refresh();
   }
-  keepUnchangedList_ = true;
-  refresh();
 }
 
 void ListViewController::fetchEnded() {
-  if (--fetchesRunning_ == 0 && refetchWanted_) {
-    refetchWanted_ = false;
-    keepUnchangedList_ = true;
+  if (reads_.ended()) {
     refresh();
   }
 }
@@ -122,7 +96,7 @@ void ListViewController::fetchEnded() {
 void ListViewController::fetch(const Endpoint& endpoint, const std::string& parameter,
                                std::function<void(std::optional<nlohmann::json>)> onReply) {
   showActivity();
-  ++fetchesRunning_;
+  reads_.began();
   // The reply's own work on the main queue comes first, then this count.
   auto counted = [self = sharedThis<ListViewController>(),
                   onReply = std::move(onReply)](std::optional<nlohmann::json> reply) {
@@ -177,8 +151,8 @@ void ListViewController::processListResponse(std::optional<nlohmann::json> reply
   DispatchQueue::main().async([self = sharedThis<ListViewController>(), list] {
     // A list read again because of others' changes, and found unchanged, is
     // not drawn again: what the person touches stays as it is.
-    const bool unchanged = self->keepUnchangedList_ && self->listFetched_ && *list == self->list_;
-    self->keepUnchangedList_ = false;
+    const bool unchanged =
+        self->reads_.takeKeepUnchanged() && self->listFetched_ && *list == self->list_;
     std::swap(self->list_, *list);
     RecordText::discard(std::move(*list));
     self->listFetched_ = true;
@@ -282,33 +256,7 @@ void ListViewController::didSelectRowAtIndexPath(platform::TableView& /*tableVie
   if (!recordInfo) {
     return;
   }
-  openScreenWithRecord(values_.nextScreen, *recordInfo);
-}
-
-void ListViewController::openScreenWithRecord(const std::string& identifier,
-                                              const std::string& recordInfo) {
-  openScreen(identifier, [&recordInfo](platform::ViewController& next) {
-    if (auto* receiver = dynamic_cast<RecordReceiver*>(&next)) {
-      receiver->receiveRecordInfo(recordInfo);
-    }
-  });
-}
-
-void ListViewController::openScreen(const std::string& identifier,
-                                    const std::function<void(platform::ViewController&)>& prepare) {
-  if (!storyboard()) {
-    return;
-  }
-  auto next = storyboard()->instantiateViewControllerWithIdentifier(identifier);
-  if (!next) {
-    return;
-  }
-  prepare(*next);
-  DispatchQueue::main().async([self = shared_from_this(), next] {
-    if (platform::NavigationController* navigation = self->navigationController()) {
-      navigation->pushViewController(next, true);
-    }
-  });
+  navigator_.openWithRecord(values_.nextScreen, *recordInfo);
 }
 
 void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::json& record,
@@ -321,47 +269,41 @@ void ListViewController::sendRecord(const Endpoint& endpoint, const nlohmann::js
   showActivity();
   // A send counts as a read under way: a change it causes, heard of before
   // its own refresh, is read after that refresh instead of beside it.
-  ++fetchesRunning_;
+  reads_.began();
   auto self = sharedThis<ListViewController>();
-  std::string parameter = ServerApi::parameterText(endpoint, *recordText);
-  // A resend of what did not get through keeps its key: the first send may
-  // have been stored, with only its reply lost.
-  if (!unfinished_ || unfinished_->endpoint != &endpoint || unfinished_->parameter != parameter) {
-    unfinished_ = UnfinishedSend{&endpoint, parameter, newIdempotencyKey()};
-  }
-  auto call = ServerApi::makeCall(endpoint);
-  call->setIdempotencyKey(unfinished_->idempotencyKey);
-  call->callWebserviceWithParams(
-      parameter, {},
-      [self, printReply,
-       afterSuccess = std::move(afterSuccess)](const std::optional<nlohmann::json>& reply) {
-        // Any JSON reply counts as done; its content is not read.
-        if (printReply) {
-          platform::Console::print(RecordText::describe(reply));
-        }
-        DispatchQueue::main().async([self, afterSuccess] {
-          self->unfinished_.reset();
-          if (afterSuccess) {
-            self->hideActivity();
-            afterSuccess();
-          } else {
-            self->refresh();
-          }
-          self->fetchEnded();
-        });
-      },
-      {},
-      [self, reopenPrompt = std::move(reopenPrompt)](const WebServiceCall::Failure& failure) {
-        DispatchQueue::main().async([self, reopenPrompt, failure] {
-          self->fetchEnded();
-          self->hideActivity();
-          UiUtility::showFailure(*self, failure.message);
-          // Shown once the alert is dismissed: presentations wait their turn.
-          if (reopenPrompt) {
-            reopenPrompt();
-          }
-        });
-      });
+  const std::string parameter = ServerApi::parameterText(endpoint, *recordText);
+  sender_.callFor(endpoint, parameter)
+      ->callWebserviceWithParams(
+          parameter, {},
+          [self, printReply,
+           afterSuccess = std::move(afterSuccess)](const std::optional<nlohmann::json>& reply) {
+            // Any JSON reply counts as done; its content is not read.
+            if (printReply) {
+              platform::Console::print(RecordText::describe(reply));
+            }
+            DispatchQueue::main().async([self, afterSuccess] {
+              self->sender_.succeeded();
+              if (afterSuccess) {
+                self->hideActivity();
+                afterSuccess();
+              } else {
+                self->refresh();
+              }
+              self->fetchEnded();
+            });
+          },
+          {},
+          [self, reopenPrompt = std::move(reopenPrompt)](const WebServiceCall::Failure& failure) {
+            DispatchQueue::main().async([self, reopenPrompt, failure] {
+              self->fetchEnded();
+              self->hideActivity();
+              UiUtility::showFailure(*self, failure.message);
+              // Shown once the alert is dismissed: presentations wait their turn.
+              if (reopenPrompt) {
+                reopenPrompt();
+              }
+            });
+          });
 }
 
 void ListViewController::confirmRemoval(const std::string& title, const std::string& message,
@@ -372,10 +314,8 @@ void ListViewController::confirmRemoval(const std::string& title, const std::str
       [weak, &endpoint, record = std::move(record)](platform::AlertAction&) {
         if (const auto self = weak.lock()) {
           self->sendRecord(endpoint, record, true, {}, [weak] {
-            const auto gone = weak.lock();
-            if (platform::NavigationController* navigation =
-                    gone ? gone->navigationController() : nullptr) {
-              navigation->popViewControllerAnimated(true);
+            if (const auto removed = weak.lock()) {
+              removed->navigator().goBack();
             }
           });
         }

@@ -11,6 +11,9 @@
 #include "platform/toolkit/ActivityIndicatorView.h"
 #include "platform/toolkit/TableView.h"
 #include "platform/toolkit/ViewController.h"
+#include "ui/common/ListReads.h"
+#include "ui/common/RecordSender.h"
+#include "ui/common/ScreenNavigator.h"
 
 namespace vantory {
 
@@ -36,8 +39,8 @@ struct ListScreenValues {
 // The table shows a row per record or, once a fetch has found none, a
 // centred brown message behind it. A row opens the next screen with its record as JSON text.
 // While it is on show, a change that others make and that concerns it makes
-// it read its list again, as its refresh button would: one read at a time,
-// another once that one is done if more changes came meanwhile.
+// it read its list again, as its refresh button would (ListReads says when).
+// Sends go through a RecordSender, screens open through a ScreenNavigator.
 class ListViewController : public platform::ViewController,
                            public platform::TableViewDataSource,
                            public platform::TableViewDelegate {
@@ -109,12 +112,7 @@ class ListViewController : public platform::ViewController,
   void fetch(const Endpoint& endpoint, const std::string& parameter,
              std::function<void(std::optional<nlohmann::json>)> onReply);
 
-  // Makes the screen by identifier, lets the caller hand it its data, then
-  // pushes it on the main queue (nothing without a navigation stack).
-  void openScreen(const std::string& identifier,
-                  const std::function<void(platform::ViewController&)>& prepare);
-  // The same for a screen opened on one record, handed over as JSON text.
-  void openScreenWithRecord(const std::string& identifier, const std::string& recordInfo);
+  const ScreenNavigator& navigator() const { return navigator_; }
 
   // The record behind a row; nullptr when there is none.
   const nlohmann::json* recordAt(platform::IndexPath indexPath) const;
@@ -130,23 +128,15 @@ class ListViewController : public platform::ViewController,
   // The alert of a failed fetch, unless one is already shown for this screen.
   void showFetchFailure(const WebServiceCall::Failure& failure);
 
-  // The last send that did not succeed, until one does.
-  struct UnfinishedSend {
-    const Endpoint* endpoint;
-    std::string parameter;
-    std::string idempotencyKey;
-  };
-
   ListScreenValues values_;
-  std::optional<UnfinishedSend> unfinished_;
+  ScreenNavigator navigator_{*this};
+  RecordSender sender_;
+  ListReads reads_;
   std::optional<nlohmann::json> list_;
   // Whether the last fetch succeeded: only then is an empty list known to be empty.
   bool listFetched_ = false;
   bool fetchFailureShown_ = false;
   std::uint64_t changesToken_ = 0;
-  int fetchesRunning_ = 0;
-  bool refetchWanted_ = false;
-  bool keepUnchangedList_ = false;  // the fetch under way was asked for by a change
 };
 
 }  // namespace vantory

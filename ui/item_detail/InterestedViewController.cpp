@@ -111,7 +111,7 @@ void InterestedViewController::purchaseDetails(platform::ModelObject* /*sender*/
   if (!info) {
     return;
   }
-  openScreenWithRecord("buyView", *info);
+  navigator().openWithRecord("buyView", *info);
 }
 
 }  // namespace vantory

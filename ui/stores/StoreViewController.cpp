@@ -74,7 +74,7 @@ void StoreViewController::searchSelected(platform::ModelObject* /*sender*/) {
       UiUtility::showAlert("Alert", "Search Text can't be empty", *self);
       return;
     }
-    self->openScreen("searchView", [&text](platform::ViewController& next) {
+    self->navigator().open("searchView", [&text](platform::ViewController& next) {
       if (auto* search = dynamic_cast<SearchViewController*>(&next)) {
         search->setSearchString(*text);
       }
