@@ -25,6 +25,7 @@
 #include "support/ServerProcess.h"
 #include "support/ShellCommand.h"
 #include "support/TestCertificates.h"
+#include "support/WaitUntil.h"
 
 using nlohmann::json;
 using testsupport::base64;
@@ -126,7 +127,10 @@ TEST_F(ServerProcessTest, EveryAcknowledgedWriteSurvivesAKillInTheMiddleOfBatche
         }
       });
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+      std::lock_guard lock(acknowledgedMutex);
+      return acknowledged.size() >= 200;
+    }));
     server.kill();  // while writes are being gathered and committed
     running = false;
     for (auto& client : clients) {
@@ -398,13 +402,13 @@ TEST_F(ServerProcessTest, OutOfDescriptorsTheServerWaitsInsteadOfSpinningAndThen
   for (int i = 0; i < 60; ++i) {
     clients.push_back(std::make_unique<HttpClient>(server.port()));
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_TRUE(testsupport::waitUntil([&] {
+    return server.log().find("cannot accept connections for now") != std::string::npos;
+  })) << server.log();
   const auto before = server.cpuTime();
   std::this_thread::sleep_for(std::chrono::seconds(2));
   const auto used = server.cpuTime() - before;
   EXPECT_LT(used, std::chrono::milliseconds(400)) << "two seconds out of descriptors";
-  EXPECT_NE(server.log().find("cannot accept connections for now"), std::string::npos)
-      << server.log();
 
   clients.clear();
   bool served = false;
@@ -717,6 +721,18 @@ TEST_F(ServerProcessTest, OnlyListedUsersAreAnsweredAtEveryEndpointAndGuessingIs
                                        std::string(6000, '9'), std::string("10.0.0.1, , ")}) {
       EXPECT_EQ(from(hostile, "ann", "s3cret: yes"), 200) << hostile.substr(0, 20);
     }
+    // A peer that is not the balancer is not believed when it names a new
+    // client with each guess: it is the one guessing, and is locked out.
+    HttpClient stranger(balanced.port(), "127.0.0.2");
+    int last = 0;
+    for (int i = 0; i <= vantory::service::AccessControl::kFreeFailures; ++i) {
+      const auto reply =
+          stranger.request("GET", "/kelvane/qx/getListOfStores.php?", "",
+                           basic("stranger" + std::to_string(i), "guess") +
+                               "X-Forwarded-For: 10.9.9." + std::to_string(i) + "\r\n");
+      last = reply ? reply->status : 0;
+    }
+    EXPECT_EQ(last, 429) << "X-Forwarded-For from 127.0.0.2 while the balancer is 127.0.0.1";
   }
 
   // A removed user is out after SIGHUP.
@@ -806,6 +822,21 @@ TEST_F(ServerProcessTest,
       << server.log();
   EXPECT_EQ(testsupport::TestCertificates::servedSerial(server.port()),
             testsupport::TestCertificates::serialOf(second.certificate));
+
+  // So is a key of another kind (RSA) beside the EC certificate: taken, it
+  // would fail every handshake.
+  std::filesystem::copy_file(second.certificate, certificate,
+                             std::filesystem::copy_options::overwrite_existing);
+  ASSERT_EQ(runCommand("openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out " +
+                       key.string())
+                .status,
+            0);
+  ::kill(server.pid(), SIGHUP);
+  EXPECT_TRUE(testsupport::waitUntil([&] {
+    return server.log().find("does not belong to the certificate") != std::string::npos;
+  })) << server.log();
+  EXPECT_EQ(testsupport::TestCertificates::servedSerial(server.port()),
+            testsupport::TestCertificates::serialOf(second.certificate));
   done = true;
   steady.join();
   platform::CurlUrlSession::setCertificateAuthorityFile("");
@@ -857,9 +888,7 @@ TEST_F(ServerProcessTest, ABackupUnderWriteLoadHoldsEveryEarlierWriteAndRestores
     std::lock_guard lock(mutex);
     return acknowledged.size();
   };
-  while (count() < 50) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  ASSERT_TRUE(testsupport::waitUntil([&] { return count() >= 50; }));
   std::vector<std::string> before;
   {
     std::lock_guard lock(mutex);
@@ -869,7 +898,6 @@ TEST_F(ServerProcessTest, ABackupUnderWriteLoadHoldsEveryEarlierWriteAndRestores
   const auto backup = runCommand(serverCommand() + " backup --database " + quoted(database()) +
                                  " --to " + quoted(copy));
   const std::size_t duringAndBefore = count();
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   done = true;
   for (auto& writer : writers) {
     writer.join();
@@ -943,6 +971,14 @@ TEST_F(ServerProcessTest, ABackupUnderWriteLoadHoldsEveryEarlierWriteAndRestores
                 .status,
             0)
       << "a file that is not a backup is refused";
+  const auto other = directory_ / "other.db";
+  ASSERT_EQ(runCommand("sqlite3 " + quoted(other) + " 'CREATE TABLE stores (name TEXT)'").status,
+            0);
+  EXPECT_NE(runCommand(serverCommand() + " restore --from " + quoted(other) + " --database " +
+                       quoted(database()))
+                .status,
+            0)
+      << "nor is another program's database with a table of the same name";
 
   ServerProcess restored(database());
   ASSERT_TRUE(restored.start()) << restored.log();
@@ -1165,6 +1201,10 @@ TEST_F(PostgresServersTest, TwoServersAreOneServiceWithExactCounters) {
 }
 
 TEST_F(PostgresServersTest, WhileTheDatabaseIsDownRequestsGet503AndAcknowledgedWritesStay) {
+  // Its server is stopped and started: not one other tests share.
+  cluster_ = std::make_unique<testsupport::PostgresCluster>(
+      testsupport::PostgresCluster::Server::ownToStopAndStart);
+  ASSERT_FALSE(cluster_->unavailable()) << *cluster_->unavailable();
   auto service = server();
   ASSERT_TRUE(service->start()) << service->log();
   std::atomic<bool> running{true};
@@ -1191,15 +1231,16 @@ TEST_F(PostgresServersTest, WhileTheDatabaseIsDownRequestsGet503AndAcknowledgedW
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  ASSERT_TRUE(testsupport::waitUntil([&] { return acknowledged >= 5; }));
   ASSERT_TRUE(cluster_->stop());
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
-  const int duringOutage = unavailable;
+  EXPECT_TRUE(testsupport::waitUntil([&] { return unavailable >= 1; }))
+      << "503 while the database is down";
   ASSERT_TRUE(cluster_->start());
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const int afterOutage = acknowledged;
+  EXPECT_TRUE(testsupport::waitUntil([&] { return acknowledged >= afterOutage + 5; }))
+      << "the service comes back by itself";
   running = false;
   writer.join();
-  EXPECT_GT(duringOutage, 0) << "503 while the database was down";
   EXPECT_EQ(otherwise, 0) << "nothing but 200 and 503 with JSON";
   const int before = acknowledged;
   EXPECT_GT(before, 0);

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -25,6 +26,7 @@
 
 #include "frontend/qt/AppLauncher.h"
 #include "frontend/qt/TableViewWidget.h"
+#include "platform/DispatchQueue.h"
 #include "platform/UserDefaults.h"
 #include "service/HttpClient.h"
 #include "support/ServerProcess.h"
@@ -64,7 +66,7 @@ double brightness(const QImage& image) {
   double sum = 0;
   for (int y = 0; y < image.height(); y += 4) {
     for (int x = 0; x < image.width(); x += 4) {
-      sum += image.pixelColor(x, y).lightnessF();
+      sum += static_cast<double>(image.pixelColor(x, y).lightnessF());
     }
   }
   return sum / ((image.height() / 4 + 1) * (image.width() / 4 + 1));
@@ -283,6 +285,9 @@ TEST_F(QtAppTest, APersonUsesEveryScreenAgainstARealService) {
   ASSERT_TRUE(waitFor([this] { return rows() == QStringList{"Oat milk"}; }));
   EXPECT_EQ(table()->model()->index(0).data(vantory::qt::TableModel::ThirdRole).toString(),
             "$2.50");
+  EXPECT_EQ(table()->model()->index(0).data(Qt::ToolTipRole).toString(),
+            "Oat milk\nTwo for one\n$2.50")
+      << "a deal's tooltip is its whole row";
   screenshot("4-deals");
   clickRow(0);
   ASSERT_TRUE(waitFor([this] { return labelText("postedBy") == "Deal posted by Ann Lee"; }));
@@ -736,6 +741,32 @@ TEST_F(QtAppTest, ReturnInARegistrationFieldGivesUpFocus) {
   QTest::keyClick(first, Qt::Key_Return);
   EXPECT_TRUE(waitFor([&] { return !first->hasFocus(); }));
   EXPECT_EQ(dialog(), nullptr) << "nothing was saved";
+}
+
+// Work queued from another thread the moment the GUI thread runs the work
+// before it must still be run: the drain posted for it may not be lost
+// between the queue found empty and the next wake.
+TEST_F(QtAppTest, WorkQueuedWhileTheMainQueueDrainsIsNotLeftWaiting) {
+  constexpr int kItems = 10000;
+  std::atomic<int> ran{0};
+  std::atomic<bool> stalled{false};
+  std::thread poster([&] {
+    for (int i = 1; i <= kItems && !stalled; ++i) {
+      platform::DispatchQueue::main().async([&ran] { ++ran; });
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (ran < i && !stalled) {
+        if (std::chrono::steady_clock::now() > deadline) {
+          stalled = true;
+        }
+        std::this_thread::yield();
+      }
+    }
+  });
+  while (ran < kItems && !stalled) {
+    QApplication::processEvents();
+  }
+  poster.join();
+  EXPECT_FALSE(stalled) << "stopped after " << ran << " of " << kItems;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "support/RecordingHttpServer.h"
 #include "support/ServerProcess.h"
 #include "support/TmuxSession.h"
+#include "support/WaitUntil.h"
 
 using testsupport::TmuxSession;
 
@@ -88,7 +89,10 @@ TEST_F(TerminalAppTest, APersonUsesEveryScreenWithTheKeyboard) {
   terminal_->press({"a"});
   expectScreen("Add Store");
   expectScreen("Store Name");
-  terminal_->type("Caf\xC3\xA9 & Co");
+  // Backspace takes back a whole "é", not half of it.
+  terminal_->type("Caf\xC3\xA9\xC3\xA9");
+  terminal_->press({"BSpace"});
+  terminal_->type(" & Co");
   terminal_->press({"Enter"});
   expectScreen(" Caf\xC3\xA9 & Co ");
   EXPECT_TRUE(terminal_->waitForAbsence("You Dont have any Stores."));
@@ -191,6 +195,19 @@ TEST_F(TerminalAppTest, AlertsSayWhatIsWrong) {
   terminal_->press({"Escape"});
   EXPECT_TRUE(terminal_->waitForAbsence("Add Store"));
   EXPECT_TRUE(terminal_->waitFor("You Dont have any Stores.")) << "Escape sent nothing";
+  // Return on a focused "Cancel" cancels too (Tab: "Save", then "Cancel"). A
+  // store added after it shows whatever was sent before.
+  terminal_->press({"a"});
+  expectScreen("Add Store");
+  terminal_->type("Kept back");
+  terminal_->press({"Tab", "Tab", "Enter"});
+  EXPECT_TRUE(terminal_->waitForAbsence("Add Store"));
+  terminal_->press({"a"});
+  expectScreen("Add Store");
+  terminal_->type("Added");
+  terminal_->press({"Enter"});
+  expectScreen(" Added ");
+  EXPECT_EQ(terminal_->screen().find("Kept back"), std::string::npos) << terminal_->screen();
 
   // No service at start: said, not an empty list.
   terminal_.reset();
@@ -200,15 +217,35 @@ TEST_F(TerminalAppTest, AlertsSayWhatIsWrong) {
 
 TEST_F(TerminalAppTest, ResizingRedrawsAndALongNameEndsInAnEllipsis) {
   const std::string longName(200, 'W');
-  testsupport::HttpClient(server_->port())
-      .request("POST", "/kelvane/qx/addStore.php",
-               R"(store={"name":")" + longName + R"(","created":"Bo"})");
+  std::string wideName;  // 100 characters, 200 cells
+  for (int i = 0; i < 100; ++i) {
+    wideName += "\xE5\xBA\x97";  // 店
+  }
+  for (const std::string& name : {longName, wideName}) {
+    testsupport::HttpClient(server_->port())
+        .request("POST", "/kelvane/qx/addStore.php",
+                 R"(store={"name":")" + name + R"(","created":"Bo"})");
+  }
   open(80, 24);
   registerAs("Ann", "Lee");
   expectScreen("WWWW\xE2\x80\xA6 \xE2\x80\xBA");  // cut, then the chevron
   for (const std::string& line : lines()) {
     EXPECT_EQ(line.find(longName), std::string::npos) << "the whole name does not fit 80 cells";
   }
+  // Wide characters are cut by the cells they take: the row ends in "…" and
+  // its chevron, on one line.
+  const auto wideRows = [this] {
+    std::vector<std::string> found;
+    for (const std::string& line : lines()) {
+      if (line.find("\xE5\xBA\x97") != std::string::npos) {
+        found.push_back(line);
+      }
+    }
+    return found;
+  };
+  ASSERT_EQ(wideRows().size(), 1U) << terminal_->screen();
+  EXPECT_NE(wideRows()[0].find("\xE5\xBA\x97\xE2\x80\xA6"), std::string::npos) << wideRows()[0];
+  EXPECT_NE(wideRows()[0].find("\xE2\x80\xBA"), std::string::npos) << wideRows()[0];
 
   terminal_->resize(50, 16);
   ASSERT_TRUE(terminal_->waitFor("q Quit"));
@@ -224,8 +261,9 @@ TEST_F(TerminalAppTest, ResizingRedrawsAndALongNameEndsInAnEllipsis) {
       << "whole hints, then an ellipsis for those that do not fit: " << rows[15];
 
   // Colours, where the terminal has them: the bar's brown title.
-  EXPECT_NE(terminal_->screen(true).find("38;5;"), std::string::npos)
-      << "drawn in the terminal's 256 colours";
+  const std::string drawn = terminal_->screen(true);
+  EXPECT_NE(drawn.find("38;5;137m"), std::string::npos) << "brown, in 256 colours: " << drawn;
+  EXPECT_NE(drawn.find("38;5;196m"), std::string::npos) << "the red chevrons: " << drawn;
 }
 
 }  // namespace
@@ -326,6 +364,23 @@ TEST_F(TerminalAppTest, BackAndRefreshKeepThePlaceInTheList) {
   terminal_->press({"Enter"});
   expectScreen("Shop 26");
   expectScreen("Store added by Bo");
+
+  // Page Down moves the mark down the list, Page Up back up.
+  terminal_->press({"Escape"});
+  EXPECT_TRUE(terminal_->waitForAbsence("Store added by"));
+  const auto markedShop = [&settled] {
+    const std::string now = settled();
+    std::smatch found;
+    const std::string marked = now.substr(now.rfind("marked:"));
+    return std::regex_search(marked, found, std::regex("Shop ([0-9]+)")) ? std::stoi(found[1]) : 0;
+  };
+  int marked = 26;
+  terminal_->press({"NPage"});
+  EXPECT_TRUE(testsupport::waitUntil([&] { return (marked = markedShop()) != 26; }));
+  EXPECT_GT(marked, 26);
+  terminal_->press({"PPage", "PPage"});
+  EXPECT_TRUE(testsupport::waitUntil([&] { return (marked = markedShop()) < 26; }));
+  EXPECT_GT(marked, 0);
 }
 
 }  // namespace
