@@ -27,18 +27,6 @@ std::string idText(const nlohmann::json& data, const char* key) {
   return found != data.end() && found->is_string() ? found->get<std::string>() : std::string();
 }
 
-// "host" of "name:password@host:port", "[::1]" of "[::1]:8080".
-std::string hostOf(std::string_view authority) {
-  if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
-    authority.remove_prefix(at + 1);
-  }
-  if (authority.empty()) {
-    return {};
-  }
-  const std::size_t end = authority.front() == '[' ? authority.find(']') + 1 : authority.find(':');
-  return std::string(authority.substr(0, end));
-}
-
 }  // namespace
 
 void LiveChanges::start(const std::string& baseAddress) {
@@ -89,7 +77,7 @@ LiveChanges::LiveChanges(const std::string& baseAddress)
            [this] { add([](ChangeBatch& batch) { batch.everything = true; }); },
            [this](const platform::EventSource::Event& event) { received(event); }})) {
   const auto url = platform::Url::fromString(baseAddress);
-  reachability_ = url ? Reachability::reachabilityWithHostname(hostOf(url->authority())) : nullptr;
+  reachability_ = url ? Reachability::reachabilityWithHostname(url->host()) : nullptr;
   if (reachability_) {
     reachability_->setWhenReachable([](Reachability&) { LiveChanges::reconnectNow(); });
     try {

@@ -98,27 +98,16 @@ std::optional<Url> Url::fromString(std::string_view text) {
   if (text.empty() || hasForbiddenCharacter(text)) {
     return std::nullopt;
   }
-  const std::size_t schemeEnd = text.find("://");
-  if (schemeEnd == std::string_view::npos || schemeEnd == 0) {
+  auto parts = UrlSyntax::parseAbsolute(std::string(text));
+  if (!parts) {
     return std::nullopt;
   }
   Url url;
   url.text_ = std::string(text);
-  if (!UrlSyntax::acceptsAbsolute(url.text_)) {
-    return std::nullopt;
-  }
-  url.scheme_ = std::string(text.substr(0, schemeEnd));
-  const std::string_view rest = text.substr(schemeEnd + 3);
-  const std::size_t authorityEnd = rest.find_first_of("/?#");
-  url.authority_ = std::string(rest.substr(0, authorityEnd));
-  std::string_view target =
-      authorityEnd == std::string_view::npos ? std::string_view{} : rest.substr(authorityEnd);
-  target = target.substr(0, target.find('#'));
-  if (target.empty() || target.front() != '/') {
-    url.requestTarget_ = "/" + std::string(target);
-  } else {
-    url.requestTarget_ = std::string(target);
-  }
+  url.scheme_ = std::move(parts->scheme);
+  url.host_ = std::move(parts->host);
+  url.authority_ = parts->port.empty() ? url.host_ : url.host_ + ":" + parts->port;
+  url.requestTarget_ = std::move(parts->requestTarget);
   return url;
 }
 

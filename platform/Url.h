@@ -7,8 +7,9 @@
 namespace platform {
 
 // An absolute address such as "http://host:8080/path?query". Only text that
-// parses as a whole becomes a Url; anything else (a space inside, no scheme,
-// no host) yields nothing.
+// the platform's URL parser takes as a whole becomes a Url, in the parts that
+// parser finds; anything else (a space inside, no scheme, no host) yields
+// nothing.
 class Url {
  public:
   static std::optional<Url> fromString(std::string_view text);
@@ -21,8 +22,11 @@ class Url {
 
   // The text exactly as given.
   const std::string& absoluteString() const { return text_; }
+  // In lower case.
   const std::string& scheme() const { return scheme_; }
-  // "host" or "host:port" (as written).
+  // The host alone (an IPv6 address in its brackets), without any user name.
+  const std::string& host() const { return host_; }
+  // "host" or "host:port".
   const std::string& authority() const { return authority_; }
   // Path and query as written, without the fragment; "/" when the address
   // has neither. This is what goes on the HTTP request line.
@@ -32,6 +36,7 @@ class Url {
   Url() = default;
   std::string text_;
   std::string scheme_;
+  std::string host_;
   std::string authority_;
   std::string requestTarget_;
 };

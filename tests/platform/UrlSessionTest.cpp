@@ -55,6 +55,14 @@ TEST(Url, OnlyWholeAbsoluteAddressesParse) {
   EXPECT_EQ(url->authority(), "127.0.0.1:8080");
   EXPECT_EQ(url->requestTarget(), "/kelvane/qx/getListOfStores.php?");
   EXPECT_EQ(Url::fromString("http://example.org")->requestTarget(), "/");
+  // The parts as the parser that accepted the address finds them.
+  const auto full = Url::fromString("HTTPS://ann:p%40ss@[::1]:8443/a/../b?#top");
+  ASSERT_TRUE(full);
+  EXPECT_EQ(full->scheme(), "https");
+  EXPECT_EQ(full->host(), "[::1]");
+  EXPECT_EQ(full->authority(), "[::1]:8443") << "no credentials";
+  EXPECT_EQ(full->requestTarget(), "/a/../b?") << "as written, empty query kept, no fragment";
+  EXPECT_EQ(Url::fromString("http://h/p#x?y")->requestTarget(), "/p");
 
   for (const char* bad : {"", "http://host/a b", "/relative/path", "http://", "host:80/x",
                           "http://host/\"quoted\"", "http://host/tab\there"}) {
