@@ -39,7 +39,7 @@ std::optional<UrlParts> UrlSyntax::parseAbsolute(const std::string& text) {
   parts.host = *host;
   parts.scheme = partOf(handle, CURLUPART_SCHEME).value_or("");
   parts.port = partOf(handle, CURLUPART_PORT).value_or("");
-  parts.requestTarget = partOf(handle, CURLUPART_PATH).value_or("/");
+  parts.requestTarget = partOf(handle, CURLUPART_PATH).value_or("");
   if (parts.requestTarget.empty()) {
     parts.requestTarget = "/";
   }

@@ -804,19 +804,17 @@ TEST_F(ServerProcessTest,
   std::filesystem::copy_file(second.key, key, std::filesystem::copy_options::overwrite_existing);
   ::kill(server.pid(), SIGHUP);
   std::string served;
-  for (int i = 0; i < 100 && served != testsupport::TestCertificates::serialOf(second.certificate);
-       ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  testsupport::waitUntil([&] {
     served = testsupport::TestCertificates::servedSerial(server.port());
-  }
+    return served == testsupport::TestCertificates::serialOf(second.certificate);
+  });
   EXPECT_EQ(served, testsupport::TestCertificates::serialOf(second.certificate));
 
   // A broken renewal is reported and the pair in use stays.
   std::ofstream(certificate, std::ios::trunc) << "not a certificate";
   ::kill(server.pid(), SIGHUP);
-  for (int i = 0; i < 100 && server.log().find("kept the previous") == std::string::npos; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  testsupport::waitUntil(
+      [&] { return server.log().find("kept the previous") != std::string::npos; });
   EXPECT_NE(server.log().find("kept the previous settings: cannot use the certificate"),
             std::string::npos)
       << server.log();

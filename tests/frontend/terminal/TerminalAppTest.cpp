@@ -234,18 +234,15 @@ TEST_F(TerminalAppTest, ResizingRedrawsAndALongNameEndsInAnEllipsis) {
   }
   // Wide characters are cut by the cells they take: the row ends in "…" and
   // its chevron, on one line.
-  const auto wideRows = [this] {
-    std::vector<std::string> found;
-    for (const std::string& line : lines()) {
-      if (line.find("\xE5\xBA\x97") != std::string::npos) {
-        found.push_back(line);
-      }
+  std::vector<std::string> wideRows;
+  for (const std::string& line : lines()) {
+    if (line.find("\xE5\xBA\x97") != std::string::npos) {
+      wideRows.push_back(line);
     }
-    return found;
-  };
-  ASSERT_EQ(wideRows().size(), 1U) << terminal_->screen();
-  EXPECT_NE(wideRows()[0].find("\xE5\xBA\x97\xE2\x80\xA6"), std::string::npos) << wideRows()[0];
-  EXPECT_NE(wideRows()[0].find("\xE2\x80\xBA"), std::string::npos) << wideRows()[0];
+  }
+  ASSERT_EQ(wideRows.size(), 1U) << terminal_->screen();
+  EXPECT_NE(wideRows[0].find("\xE5\xBA\x97\xE2\x80\xA6"), std::string::npos) << wideRows[0];
+  EXPECT_NE(wideRows[0].find("\xE2\x80\xBA"), std::string::npos) << wideRows[0];
 
   terminal_->resize(50, 16);
   ASSERT_TRUE(terminal_->waitFor("q Quit"));
