@@ -22,7 +22,7 @@ class EventStreamParser {
   };
   using Handler = std::function<void(const Event& event)>;
 
-  explicit EventStreamParser(Handler handler, std::size_t longestLine = 64 * 1024)
+  explicit EventStreamParser(Handler handler, std::size_t longestLine = std::size_t{64} * 1024)
       : handler_(std::move(handler)), longestLine_(longestLine) {}
 
   // False once the stream is broken (a line too long); nothing more is read.

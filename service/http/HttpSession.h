@@ -62,7 +62,7 @@ std::shared_ptr<Response> makeResponse(const ApiReply& reply, unsigned version, 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
  public:
   static constexpr std::uint32_t kHeaderLimit = 8 * 1024;
-  static constexpr std::uint64_t kBodyLimit = 64 * 1024;
+  static constexpr std::uint64_t kBodyLimit = std::uint64_t{64} * 1024;
 
   // A reply sent instead of reading any request (a connection over a cap).
   struct Refusal {
@@ -141,7 +141,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   bool busy_ = false;
   std::array<char, 4096> drainBuffer_{};
   // While following changes.
-  static constexpr std::size_t kUnsentLimit = 256 * 1024;
+  static constexpr std::size_t kUnsentLimit = std::size_t{256} * 1024;
   bool streaming_ = false;
   std::unique_ptr<ChangeFeed::Subscription> subscription_;
   std::deque<ChangeFeed::Text> unsent_;

@@ -7,10 +7,9 @@
 #include "ui/stores/StoreViewController.h"
 
 using testsupport::AppHarness;
+using testsupport::kStoresPath;
 
 namespace {
-
-constexpr char kStores[] = "/kelvane/qx/getListOfStores.php";
 
 vantory::ViewController& registration(AppHarness& app) {
   return dynamic_cast<vantory::ViewController&>(*app.window().rootViewController());
@@ -66,20 +65,20 @@ TEST(Registration, BlankNamesAreRefusedWithOneAlertAndNothingIsStored) {
 
 TEST(Registration, SavingStoresTheNameAsTypedAndOpensTheStores) {
   AppHarness app;
-  app.service().reply(kStores, R"({"Stores":[]})");
+  app.service().reply(kStoresPath, R"({"Stores":[]})");
   app.launch();
 
   typeName(app, " Ann", "Lee ");
   app.tapButton("Save");
   EXPECT_EQ(vantory::Utility::getUserDefault("Name"), " Ann Lee ");
   ASSERT_NE(app.top<vantory::StoreViewController>(), nullptr);
-  EXPECT_EQ(app.service().paths(), std::vector<std::string>{kStores});
+  EXPECT_EQ(app.service().paths(), std::vector<std::string>{kStoresPath});
 }
 
 TEST(Registration, AStoredNameEvenEmptyGoesStraightToTheStores) {
   AppHarness app;
   app.storeUserName("");
-  app.service().reply(kStores, R"({"Stores":[]})");
+  app.service().reply(kStoresPath, R"({"Stores":[]})");
   app.launch();
   ASSERT_NE(app.top<vantory::StoreViewController>(), nullptr);
   const auto requests = app.service().requests();

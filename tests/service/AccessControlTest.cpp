@@ -14,12 +14,9 @@
 namespace {
 
 using testsupport::base64;
+using testsupport::basicCredentials;
 using vantory::service::AccessControl;
 using vantory::service::UserList;
-
-std::string basic(const std::string& name, const std::string& password) {
-  return "Basic " + base64(name + ":" + password);
-}
 
 // Verdicts handed over from whatever thread gave them.
 class Verdicts {
@@ -84,12 +81,12 @@ TEST_F(AccessControlTest, ASignedInGuesserIsLockedOutWhateverHeSpellsOrInterleav
   const auto now = AccessControl::Clock::now();
   access.setClock([now] { return now; });  // no lockout runs out meanwhile
   for (int i = 0; i < 2; ++i) {            // hashed, then known
-    const auto verdict = verdictOf(access, "10.0.0.1", basic("ann", "ann's own"));
+    const auto verdict = verdictOf(access, "10.0.0.1", basicCredentials("ann", "ann's own"));
     EXPECT_EQ(verdict.status, 200);
     EXPECT_EQ(verdict.user, "Ann Lee") << "the verdict names whose records the person's are";
   }
   AccessControl another(users_);
-  EXPECT_EQ(verdictOf(another, "10.0.0.1", basic("bo", "bo's own")).user, "bo")
+  EXPECT_EQ(verdictOf(another, "10.0.0.1", basicCredentials("bo", "bo's own")).user, "bo")
       << "without a name in the app, the sign-in name";
 
   // Four guesses at bo's password, then ann's own sign-in spelt anew, again
@@ -101,8 +98,8 @@ TEST_F(AccessControlTest, ASignedInGuesserIsLockedOutWhateverHeSpellsOrInterleav
   int lockedOut = 0;
   for (int round = 0; round < 10; ++round) {
     for (int guess = 0; guess < 4; ++guess) {
-      const int status =
-          statusOf(access, "10.0.0.1", basic("bo", "guess " + std::to_string(round * 4 + guess)));
+      const int status = statusOf(
+          access, "10.0.0.1", basicCredentials("bo", "guess " + std::to_string(round * 4 + guess)));
       checked += status == 401 ? 1 : 0;
       lockedOut += status == 429 ? 1 : 0;
     }
@@ -115,23 +112,23 @@ TEST_F(AccessControlTest, ASignedInGuesserIsLockedOutWhateverHeSpellsOrInterleav
 
   // The name guessed at is locked from other addresses too; other names,
   // and bo once proven, are not.
-  EXPECT_EQ(statusOf(access, "10.0.0.2", basic("bo", "bo's own")), 429);
-  EXPECT_EQ(statusOf(access, "10.0.0.3", basic("ann", "ann's own")), 200);
+  EXPECT_EQ(statusOf(access, "10.0.0.2", basicCredentials("bo", "bo's own")), 429);
+  EXPECT_EQ(statusOf(access, "10.0.0.3", basicCredentials("ann", "ann's own")), 200);
 
   // Someone who mistyped only their own password is forgiven once right.
   for (int i = 0; i < AccessControl::kFreeFailures - 1; ++i) {
-    EXPECT_EQ(statusOf(access, "10.0.0.4", basic("cy", "typo")), 401);
+    EXPECT_EQ(statusOf(access, "10.0.0.4", basicCredentials("cy", "typo")), 401);
   }
-  EXPECT_EQ(statusOf(access, "10.0.0.4", basic("cy", "cy's own")), 200);
+  EXPECT_EQ(statusOf(access, "10.0.0.4", basicCredentials("cy", "cy's own")), 200);
   for (int i = 0; i < AccessControl::kFreeFailures - 1; ++i) {
-    EXPECT_EQ(statusOf(access, "10.0.0.4", basic("cy", "typo again")), 401)
+    EXPECT_EQ(statusOf(access, "10.0.0.4", basicCredentials("cy", "typo again")), 401)
         << "the address and the name start afresh";
   }
 }
 
 TEST_F(AccessControlTest, OnlyWellFormedBase64IsReadAsCredentials) {
   AccessControl access(users_);
-  const std::string own = basic("ann", "ann's own").substr(6);  // 20 characters, one "="
+  const std::string own = basicCredentials("ann", "ann's own").substr(6);  // 20 characters, one "="
   ASSERT_EQ(statusOf(access, "192.0.2.20", "Basic " + own), 200);
   std::string unpadded = own;
   while (unpadded.back() == '=') {
@@ -153,7 +150,7 @@ TEST_F(AccessControlTest, GuessesSentAtOnceAreCheckedNoFasterThanOneByOne) {
   const auto before = UserList::hashesComputed();
   Verdicts fromOneAddress;
   for (int i = 0; i < 50; ++i) {
-    access.check("10.0.0.1", basic("guest" + std::to_string(i), "guess"),
+    access.check("10.0.0.1", basicCredentials("guest" + std::to_string(i), "guess"),
                  fromOneAddress.collector());
   }
   EXPECT_EQ(fromOneAddress.count(401), AccessControl::kFreeFailures);
@@ -161,7 +158,8 @@ TEST_F(AccessControlTest, GuessesSentAtOnceAreCheckedNoFasterThanOneByOne) {
 
   Verdicts onOneName;
   for (int i = 0; i < 50; ++i) {
-    access.check("10.0.1." + std::to_string(i), basic("bo", "guess"), onOneName.collector());
+    access.check("10.0.1." + std::to_string(i), basicCredentials("bo", "guess"),
+                 onOneName.collector());
   }
   EXPECT_EQ(onOneName.count(401), AccessControl::kFreeFailures);
   // Names that are not listed cost a hash too, so their answers take as long.
@@ -170,15 +168,15 @@ TEST_F(AccessControlTest, GuessesSentAtOnceAreCheckedNoFasterThanOneByOne) {
 
 TEST_F(AccessControlTest, WhileStrangersQueueForHashesTheSignedInAreAnsweredAtOnce) {
   AccessControl access(users_, {1, 4});
-  ASSERT_EQ(statusOf(access, "10.0.0.1", basic("ann", "ann's own")), 200);
+  ASSERT_EQ(statusOf(access, "10.0.0.1", basicCredentials("ann", "ann's own")), 200);
   Verdicts strangers;
   for (int i = 0; i < 64; ++i) {
-    access.check("10.0.2." + std::to_string(i), basic("guest" + std::to_string(i), "x"),
+    access.check("10.0.2." + std::to_string(i), basicCredentials("guest" + std::to_string(i), "x"),
                  strangers.collector());
     if (i == 32) {
       // Answered on this thread, not behind the queue.
       bool answered = false;
-      access.check("10.0.0.1", basic("ann", "ann's own"),
+      access.check("10.0.0.1", basicCredentials("ann", "ann's own"),
                    [&answered](AccessControl::Verdict verdict) { answered = verdict.allowed; });
       EXPECT_TRUE(answered);
     }

@@ -173,6 +173,11 @@ inline std::string base64(const std::string& text) {
   return out;
 }
 
+// The value of an Authorization header for the name and password.
+inline std::string basicCredentials(const std::string& name, const std::string& password) {
+  return "Basic " + base64(name + ":" + password);
+}
+
 // Stores "Shop 01", "Shop 02", ... added straight to the service (faster than
 // through an app); false when one was refused.
 inline bool addShops(int port, int count) {

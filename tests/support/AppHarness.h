@@ -8,11 +8,18 @@
 
 #include "app/AppDelegate.h"
 #include "platform/toolkit/AlertController.h"
+#include "platform/toolkit/Label.h"
 #include "platform/toolkit/NavigationController.h"
 #include "support/ConsoleCapture.h"
 #include "support/StubUrlSession.h"
 
 namespace testsupport {
+
+// The path the store list is read from, as the scripted service knows it.
+inline constexpr char kStoresPath[] = "/kelvane/qx/getListOfStores.php";
+
+// What a label shows; nothing for none.
+inline std::optional<std::string> labelText(const platform::Label* label) { return label->text(); }
 
 // The app without a UI toolkit, against a scripted service, with the means
 // to act as a user: type, tap, select, go back, and wait until all is done.

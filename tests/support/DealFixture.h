@@ -19,8 +19,7 @@ inline vantory::InterestedViewController& openDeal(AppHarness& app, const std::s
                                                    const std::string& interestedReply,
                                                    const std::string& itemReply) {
   app.storeUserName("Ann Lee");
-  app.service().reply("/kelvane/qx/getListOfStores.php",
-                      R"({"Stores":[{"id":"1","name":"Deli","created_by":"Jo"}]})");
+  app.service().reply(kStoresPath, R"({"Stores":[{"id":"1","name":"Deli","created_by":"Jo"}]})");
   app.service().reply("/kelvane/qx/getListOfItems.php", R"({"Items":[)" + item + "]}");
   app.service().reply(kInterestedPath, interestedReply);
   app.service().reply(kItemByIdPath, itemReply);

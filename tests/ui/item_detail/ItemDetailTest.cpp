@@ -13,13 +13,11 @@ namespace {
 constexpr char kAddInterested[] = "/kelvane/qx/addInterested.php";
 constexpr char kEditItem[] = "/kelvane/qx/editItem.php";
 
-std::optional<std::string> text(platform::Label* label) { return label->text(); }
-
 TEST(ItemDetail, DeclaringInterestRunsTheWholeRoadOfOneEvent) {
   AppHarness app;
   auto& deal =
       openDeal(app, itemJson("0", "0"), R"({"Interested":[]})", itemsReply(itemJson("0", "0")));
-  EXPECT_EQ(text(deal.totalLabel()), "Total: 0");
+  EXPECT_EQ(labelText(deal.totalLabel()), "Total: 0");
   app.service().clearRequests();
 
   app.tapButton("I'm Interested");
@@ -69,8 +67,8 @@ TEST(ItemDetail, DeclaringInterestRunsTheWholeRoadOfOneEvent) {
 
   app.service().release();
   app.settle();
-  EXPECT_EQ(text(deal.totalLabel()), "Total: 2");
-  EXPECT_EQ(text(deal.neededLabel()), "Needed: 2");
+  EXPECT_EQ(labelText(deal.totalLabel()), "Total: 2");
+  EXPECT_EQ(labelText(deal.neededLabel()), "Needed: 2");
   EXPECT_TRUE(deal.activityIndicator()->isHidden());
   EXPECT_EQ(deal.tableView()->reloadCount(), reloadsBefore + 1) << "the table is reloaded once";
 }
@@ -97,9 +95,9 @@ TEST(ItemDetail, CountersShowTheTextsAsReceivedAndTheExactDifference) {
     AppHarness app;
     const std::string item = itemJson(c.interested, c.bought);
     auto& deal = openDeal(app, item, R"({"Interested":[]})", itemsReply(item));
-    EXPECT_EQ(text(deal.totalLabel()), c.total);
-    EXPECT_EQ(text(deal.boughtLabel()), c.boughtText);
-    EXPECT_EQ(text(deal.neededLabel()), c.needed) << c.interested << " - " << c.bought;
+    EXPECT_EQ(labelText(deal.totalLabel()), c.total);
+    EXPECT_EQ(labelText(deal.boughtLabel()), c.boughtText);
+    EXPECT_EQ(labelText(deal.neededLabel()), c.needed) << c.interested << " - " << c.bought;
   }
 }
 
@@ -107,10 +105,10 @@ TEST(ItemDetail, LabelsOfAWellFormedDeal) {
   AppHarness app;
   auto& deal =
       openDeal(app, itemJson("5", "2"), R"({"Interested":[]})", itemsReply(itemJson("5", "2")));
-  EXPECT_EQ(text(deal.itemName()), "Milk");
+  EXPECT_EQ(labelText(deal.itemName()), "Milk");
   EXPECT_EQ(deal.descriptionLabel()->text(), "2 litres");
-  EXPECT_EQ(text(deal.priceLabel()), "$19.50");
-  EXPECT_EQ(text(deal.postedBy()), "Deal posted by Jo Doe");
+  EXPECT_EQ(labelText(deal.priceLabel()), "$19.50");
+  EXPECT_EQ(labelText(deal.postedBy()), "Deal posted by Jo Doe");
   auto* empty = dynamic_cast<platform::Label*>(deal.tableView()->backgroundView().get());
   ASSERT_NE(empty, nullptr);
   EXPECT_EQ(empty->text(), "No one is Interested as of now.");
@@ -125,11 +123,11 @@ TEST(ItemDetail, AMalformedDealNeverStopsTheScreenAndLeavesItsLabelsEmpty) {
   const std::string malformed = R"({"id":"6","name":7,"price":"ten","interested":5})";
   auto& odd = openDeal(other, malformed, R"({"Interested":[{"name":"Bo"},{"qty":"3"},"junk"]})",
                        itemsReply(malformed));
-  EXPECT_EQ(text(odd.itemName()), std::nullopt);
-  EXPECT_EQ(text(odd.priceLabel()), std::nullopt);
-  EXPECT_EQ(text(odd.postedBy()), std::nullopt);
-  EXPECT_EQ(text(odd.totalLabel()), std::nullopt);
-  EXPECT_EQ(text(odd.neededLabel()), std::nullopt);
+  EXPECT_EQ(labelText(odd.itemName()), std::nullopt);
+  EXPECT_EQ(labelText(odd.priceLabel()), std::nullopt);
+  EXPECT_EQ(labelText(odd.postedBy()), std::nullopt);
+  EXPECT_EQ(labelText(odd.totalLabel()), std::nullopt);
+  EXPECT_EQ(labelText(odd.neededLabel()), std::nullopt);
   ASSERT_EQ(odd.tableView()->numberOfSections(), 3);
   EXPECT_EQ(odd.tableView()->cellForRowAtIndexPath({0, 0})->detailTextLabel()->text(),
             std::nullopt);
@@ -140,18 +138,19 @@ TEST(ItemDetail, AMalformedDealNeverStopsTheScreenAndLeavesItsLabelsEmpty) {
 TEST(ItemDetail, AReReadWithoutAnItemKeepsTheDealShown) {
   AppHarness app;
   auto& deal = openDeal(app, itemJson("5", "2"), R"({"Interested":[]})", R"({"Items":[]})");
-  EXPECT_EQ(text(deal.totalLabel()), "Total: 5");
+  EXPECT_EQ(labelText(deal.totalLabel()), "Total: 5");
   ASSERT_TRUE(deal.item());
   app.service().reply(kItemByIdPath, itemsReply(itemJson("6", "2")));
   app.tapBarButton("Refresh");
-  EXPECT_EQ(text(deal.totalLabel()), "Total: 6") << "the kept record still serves the next refresh";
+  EXPECT_EQ(labelText(deal.totalLabel()), "Total: 6")
+      << "the kept record still serves the next refresh";
 }
 
 TEST(EditItem, ThePromptStartsFromTheCurrentDealAndSendsTheEdit) {
   AppHarness app;
   auto& deal = openDeal(app, itemJson("1", "0"), R"({"Interested":[]})",
                         itemsReply(itemJson("1", "0", "Oat milk")));
-  EXPECT_EQ(text(deal.itemName()), "Oat milk") << "labels follow the re-read deal";
+  EXPECT_EQ(labelText(deal.itemName()), "Oat milk") << "labels follow the re-read deal";
   const std::string originalInfo = deal.itemInfo().value();
 
   app.tapBarButton("Edit");
@@ -189,10 +188,10 @@ TEST(EditItem, ThePromptStartsFromTheCurrentDealAndSendsTheEdit) {
             (std::vector<std::string>{kEditItem, kInterestedPath, kItemByIdPath}));
   EXPECT_EQ(app.service().requests()[0].body,
             R"(item={"description":"","itemId":"5","name":"Rice milk","price":"abc"})");
-  EXPECT_EQ(text(deal.itemName()), "Rice milk");
+  EXPECT_EQ(labelText(deal.itemName()), "Rice milk");
   EXPECT_EQ(deal.descriptionLabel()->text(), "");
-  EXPECT_EQ(text(deal.priceLabel()), std::nullopt);
-  EXPECT_EQ(text(deal.postedBy()), "Deal posted by Jo Doe") << "the poster is not refilled";
+  EXPECT_EQ(labelText(deal.priceLabel()), std::nullopt);
+  EXPECT_EQ(labelText(deal.postedBy()), "Deal posted by Jo Doe") << "the poster is not refilled";
 
   app.service().reply(kBoughtPath, R"({"Bought":[]})");
   app.tapButton("Purchases");

@@ -23,17 +23,15 @@ BuyViewController& openPurchases(AppHarness& app, const std::string& item,
   return *purchases;
 }
 
-std::optional<std::string> text(platform::Label* label) { return label->text(); }
-
 TEST(Purchases, ShowTheDealTheBuyersAndASingleRefreshButton) {
   AppHarness app;
   auto& screen = openPurchases(
       app, itemJson("2", "3"),
       R"({"Bought":[{"name":"Bo","qty":"1"},{"name":"Cy","qty":"1"},{"name":"Di","qty":"1"}]})");
-  EXPECT_EQ(text(screen.itemName()), "Milk");
-  EXPECT_EQ(text(screen.priceLabel()), "$19.50");
-  EXPECT_EQ(text(screen.postedBy()), "Deal posted by Jo Doe");
-  EXPECT_EQ(text(screen.neededLabel()), "Needed: -1");
+  EXPECT_EQ(labelText(screen.itemName()), "Milk");
+  EXPECT_EQ(labelText(screen.priceLabel()), "$19.50");
+  EXPECT_EQ(labelText(screen.postedBy()), "Deal posted by Jo Doe");
+  EXPECT_EQ(labelText(screen.neededLabel()), "Needed: -1");
   ASSERT_EQ(screen.navigationItem().rightBarButtonItems().size(), 1U);
   EXPECT_EQ(screen.navigationItem().rightBarButtonItems()[0], screen.refreshButton());
   ASSERT_EQ(screen.tableView()->numberOfSections(), 3);
@@ -46,13 +44,13 @@ TEST(Purchases, ShowTheDealTheBuyersAndASingleRefreshButton) {
   auto* empty = dynamic_cast<platform::Label*>(screen.tableView()->backgroundView().get());
   ASSERT_NE(empty, nullptr);
   EXPECT_EQ(empty->text(), "No one Bought as of now.");
-  EXPECT_EQ(text(screen.totalLabel()), "Total: 2") << "the deal's labels stay filled";
+  EXPECT_EQ(labelText(screen.totalLabel()), "Total: 2") << "the deal's labels stay filled";
 }
 
 TEST(Purchases, RecordingAPurchaseConfirmsAsksTheQuantityAndRefreshesTheCounters) {
   AppHarness app;
   auto& screen = openPurchases(app, itemJson("4", "1"), R"({"Bought":[]})");
-  EXPECT_EQ(text(screen.neededLabel()), "Needed: 3");
+  EXPECT_EQ(labelText(screen.neededLabel()), "Needed: 3");
   app.service().clearRequests();
 
   app.tapButton("I Bought This");
@@ -98,11 +96,11 @@ TEST(Purchases, RecordingAPurchaseConfirmsAsksTheQuantityAndRefreshesTheCounters
   EXPECT_EQ(app.service().paths(), (std::vector<std::string>{kAddBuy, kBoughtPath, kItemByIdPath}));
   EXPECT_EQ(app.service().requests()[0].body, R"(buy={"itemId":"5","name":"Ann Lee","qty":"3"})");
   EXPECT_EQ(screen.tableView()->reloadCount(), reloads + 1);
-  EXPECT_EQ(text(screen.boughtLabel()), "Bought: 4");
-  EXPECT_EQ(text(screen.neededLabel()), "Needed: 0");
-  EXPECT_EQ(text(screen.itemName()), "Milk") << "name, description and price keep the set-up";
+  EXPECT_EQ(labelText(screen.boughtLabel()), "Bought: 4");
+  EXPECT_EQ(labelText(screen.neededLabel()), "Needed: 0");
+  EXPECT_EQ(labelText(screen.itemName()), "Milk") << "name, description and price keep the set-up";
   EXPECT_EQ(screen.descriptionLabel()->text(), "2 litres");
-  EXPECT_EQ(text(screen.priceLabel()), "$19.50");
+  EXPECT_EQ(labelText(screen.priceLabel()), "$19.50");
 }
 
 TEST(Purchases, APurchaseWithoutAUsableReplyStopsTheIndicatorAndSaysSo) {

@@ -7,17 +7,17 @@
 #include "ui/stores/StoreViewController.h"
 
 using testsupport::AppHarness;
+using testsupport::kStoresPath;
 using vantory::StoreViewController;
 
 namespace {
 
-constexpr char kStores[] = "/kelvane/qx/getListOfStores.php";
 constexpr char kAddStore[] = "/kelvane/qx/addStore.php";
 
 // A returning user on the store list.
 StoreViewController& openStores(AppHarness& app, const std::string& storesReply) {
   app.storeUserName("Ann Lee");
-  app.service().reply(kStores, storesReply);
+  app.service().reply(kStoresPath, storesReply);
   app.launch();
   auto* stores = app.top<StoreViewController>();
   EXPECT_NE(stores, nullptr);
@@ -47,7 +47,7 @@ TEST(StoreList, TheEmptyMessageShowsOnceAnEmptyListArrivesThenRowsInReplyOrder) 
   EXPECT_TRUE(screen.activityIndicator()->isAnimating());
   EXPECT_EQ(emptyLabel(screen), nullptr) << "no message before the first reply";
 
-  app.service().reply(kStores, R"({"Stores":[]})");
+  app.service().reply(kStoresPath, R"({"Stores":[]})");
   app.service().release();
   app.settle();
   EXPECT_TRUE(screen.activityIndicator()->isHidden());
@@ -62,7 +62,7 @@ TEST(StoreList, TheEmptyMessageShowsOnceAnEmptyListArrivesThenRowsInReplyOrder) 
   EXPECT_EQ(label->textAlignment(), platform::TextAlignment::center);
 
   app.service().reply(
-      kStores,
+      kStoresPath,
       R"({"Stores":[{"id":"2","name":"Zed Mart","created_by":"A"},{"id":"1","created_by":"B"},
                              {"id":"3","name":"Able Deli","created_by":"C"}]})");
   app.tapBarButton("Refresh");
@@ -91,7 +91,7 @@ TEST(StoreList, RepliesWithoutAStoresArrayShowTheMessage) {
     AppHarness app;
     auto& screen = openStores(app, R"({"Stores":[{"id":"1","name":"Deli"}]})");
     ASSERT_EQ(screen.tableView()->numberOfRowsInSection(0), 1);
-    app.service().reply(kStores, reply);
+    app.service().reply(kStoresPath, reply);
     app.tapBarButton("Refresh");
     EXPECT_FALSE(screen.stores()) << reply;
     EXPECT_EQ(screen.tableView()->numberOfRowsInSection(0), 0) << reply;
@@ -102,7 +102,7 @@ TEST(StoreList, RepliesWithoutAStoresArrayShowTheMessage) {
 TEST(StoreList, AFailedFetchKeepsTheRowsStopsTheIndicatorAndSaysSo) {
   AppHarness app;
   auto& screen = openStores(app, R"({"Stores":[{"id":"1","name":"Deli"}]})");
-  app.service().fail(kStores);
+  app.service().fail(kStoresPath);
   app.tapBarButton("Refresh");
   EXPECT_EQ(rowTexts(screen), std::vector<std::optional<std::string>>{"Deli"});
   EXPECT_FALSE(screen.activityIndicator()->isAnimating());
@@ -125,7 +125,7 @@ TEST(StoreList, TappingAStoreOpensItsDealsWithTheWholeRecordAndComingBackRefresh
 
   app.service().clearRequests();
   app.goBack();
-  EXPECT_EQ(app.service().paths(), std::vector<std::string>{kStores});
+  EXPECT_EQ(app.service().paths(), std::vector<std::string>{kStoresPath});
 }
 
 TEST(StorePrompts, AddStoreSendsTheNameExactlyAndFetchesTheListAgain) {
@@ -159,7 +159,7 @@ TEST(StorePrompts, AddStoreSendsTheNameExactlyAndFetchesTheListAgain) {
   EXPECT_EQ(requests[0].path, kAddStore);
   EXPECT_EQ(requests[0].body,
             R"(store={"created":"Ann Lee","name":" Caf\u00e9 \"Q\" & + 100% = \\"})");
-  EXPECT_EQ(requests[1].path, kStores) << "the list is fetched again after the reply";
+  EXPECT_EQ(requests[1].path, kStoresPath) << "the list is fetched again after the reply";
 }
 
 TEST(StorePrompts, BlankNamesAndCancelSendNothing) {
