@@ -114,6 +114,9 @@ ChangeFeed::Joined ChangeFeed::join(const std::string& client, std::string_view 
   // A reconnecting client is sent what it missed when that is still known;
   // a client that names a change this storage never had (another database,
   // a restored backup) or one pruned since must fetch everything again.
+  // What changed while no one followed; those already following are sent it
+  // now, as a look would.
+  catchUp();
   joined.first = "retry: 2000\n";
   if (lastEventId.empty()) {
     joined.first += idLine(newest_) + "\n";
@@ -168,6 +171,16 @@ void ChangeFeed::run() {
 
 void ChangeFeed::look() {
   std::lock_guard looking(lookMutex_);
+  // With no one following, what changed is read when someone joins: a
+  // server taking thousands of writes a second does not also read its
+  // recent changes after each of them for nobody.
+  if (subscriberCount() == 0) {
+    return;
+  }
+  catchUp();
+}
+
+void ChangeFeed::catchUp() {
   const std::uint64_t version = storage_.dataVersion();
   if (version == version_) {
     return;

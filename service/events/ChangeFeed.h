@@ -79,8 +79,11 @@ class ChangeFeed {
 
  private:
   void run();
-  // Reads what changed since the last look and sends it to everyone.
+  // Reads what changed since the last look and sends it to everyone, when
+  // anyone follows.
   void look();
+  // The reading and sending itself; lookMutex_ held.
+  void catchUp();
   // The text of the changes not yet sent among those read, marking them sent.
   std::string unsent(const std::vector<ChangeRow>& changes);
 
