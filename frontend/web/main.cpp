@@ -1,7 +1,6 @@
 // vantory-web: the app in a phone's browser. The page (index.html) loads this
 // module; the service that served the page is the one the app uses.
 
-#include <emscripten/em_js.h>
 #include <emscripten/emscripten.h>
 #include <emscripten/val.h>
 
@@ -12,16 +11,6 @@
 #include "frontend/web/WebRenderer.h"
 #include "platform/Console.h"
 #include "platform/DispatchQueue.h"
-
-// clang-format off
-// A line goes to the console in a turn of its own, in order: a long reply's
-// print (with a debugger listening, handed over whole) does not lengthen the
-// turn that received it.
-EM_JS(void, logLater, (const char* line), {
-  const text = UTF8ToString(line);
-  setTimeout(() => console.log(text), 0);
-});
-// clang-format on
 
 namespace {
 
@@ -49,8 +38,13 @@ void scheduleDrain() {
 int main() {
   platform::DispatchQueue::main().setWakeHandler(scheduleDrain);
   // The console is the browser's, a line at a time (the C library's standard
-  // output would hand it over a character at a time).
-  platform::Console::setSink([](std::string_view line) { logLater(std::string(line).c_str()); });
+  // output would hand it over a character at a time), each in a turn of its
+  // own and in order: a long reply's print (with a debugger listening, handed
+  // over whole) does not lengthen the turn that received it.
+  platform::Console::setSink([](std::string_view line) {
+    emscripten::val::global("setTimeout")(emscripten::val::global("console")["log"], 0,
+                                          emscripten::val(std::string(line)));
+  });
   vantory::AppStart::Options options;
   options.service = emscripten::val::global("location")["origin"].as<std::string>();
   options.resources = "/resources";

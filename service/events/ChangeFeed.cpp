@@ -111,12 +111,12 @@ ChangeFeed::Joined ChangeFeed::join(const std::string& client, std::string_view 
       return joined;
     }
   }
-  // A reconnecting client is sent what it missed when that is still known;
-  // a client that names a change this storage never had (another database,
-  // a restored backup) or one pruned since must fetch everything again.
   // What changed while no one followed; those already following are sent it
   // now, as a look would.
   catchUp();
+  // A reconnecting client is sent what it missed when that is still known;
+  // a client that names a change this storage never had (another database,
+  // a restored backup) or one pruned since must fetch everything again.
   joined.first = "retry: 2000\n";
   if (lastEventId.empty()) {
     joined.first += idLine(newest_) + "\n";
