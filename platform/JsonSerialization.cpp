@@ -1,11 +1,9 @@
 #include "JsonSerialization.h"
 
+#include "JsonText.h"
 #include "Utf8.h"
 
-#include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 
 #include <vector>
 
@@ -82,79 +80,57 @@ class DomBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, DomBui
   bool tooDeep_ = false;
 };
 
-// RapidJSON's reason in the words our console has always printed.
-std::string describe(const rapidjson::ParseResult& result, bool tooDeep, std::size_t size) {
-  std::string reason;
-  switch (result.Code()) {
-    case rapidjson::kParseErrorNumberTooBig:
-      reason = "number overflow parsing a number beyond the range of a double";
-      break;
-    case rapidjson::kParseErrorStringInvalidEncoding:
-      reason = "invalid string: ill-formed UTF-8 byte";
-      break;
-    case rapidjson::kParseErrorTermination:
-      reason = tooDeep ? "nesting deeper than " + std::to_string(JsonSerialization::kMaxDepth) +
-                             " levels"
-                       : "the reader stopped";
-      break;
-    default:
-      reason = result.Offset() >= size ? std::string("unexpected end of input; ") +
-                                             rapidjson::GetParseError_En(result.Code())
-                                       : rapidjson::GetParseError_En(result.Code());
-  }
-  return "[json.exception.parse_error] parse error at byte " + std::to_string(result.Offset()) +
-         ": " + reason;
-}
-
-using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
-
-void writeString(Writer& out, const std::string& text, bool key) {
+void writeString(std::string& out, const std::string& text) {
   if (!Utf8::isValid(text)) {
     // Built here, not parsed: written as nlohmann's replace writes it.
-    const std::string replaced = Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
-    out.RawValue(replaced.data(), replaced.size(), rapidjson::kStringType);
+    out += Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
     return;
   }
-  const auto size = static_cast<rapidjson::SizeType>(text.size());
-  key ? out.Key(text.data(), size) : out.String(text.data(), size);
+  JsonText::appendString(out, text);
 }
 
 // Depth is bounded by the parser's limit for anything read from a peer.
-void write(Writer& out, const Json& value) {
+void write(std::string& out, const Json& value) {
   switch (value.type()) {
-    case Json::value_t::object:
-      out.StartObject();
+    case Json::value_t::object: {
+      out += '{';
+      bool first = true;
       for (const auto& [key, member] : value.items()) {
-        writeString(out, key, true);
+        out += first ? "" : ",";
+        first = false;
+        writeString(out, key);
+        out += ':';
         write(out, member);
       }
-      out.EndObject();
+      out += '}';
       break;
-    case Json::value_t::array:
-      out.StartArray();
+    }
+    case Json::value_t::array: {
+      out += '[';
+      bool first = true;
       for (const Json& element : value) {
+        out += first ? "" : ",";
+        first = false;
         write(out, element);
       }
-      out.EndArray();
+      out += ']';
       break;
-    case Json::value_t::string:
-      writeString(out, value.get_ref<const std::string&>(), false);
-      break;
-    default: {
-      // Numbers, booleans and null exactly as nlohmann writes them.
-      const std::string text = value.dump();
-      out.RawValue(text.data(), text.size(), rapidjson::kNumberType);
     }
+    case Json::value_t::string:
+      writeString(out, value.get_ref<const std::string&>());
+      break;
+    default:
+      // Numbers, booleans and null exactly as nlohmann writes them.
+      out += value.dump();
   }
 }
 
 }  // namespace
 
 std::string JsonSerialization::dataWithJSONObject(const nlohmann::json& value) {
-  rapidjson::StringBuffer buffer;
-  Writer out(buffer);
+  std::string out;
   write(out, value);
-  return {buffer.GetString(), buffer.GetSize()};
+  return out;
 }
 
 std::optional<nlohmann::json> JsonSerialization::jsonObjectWithData(std::string_view data,
@@ -171,14 +147,10 @@ std::optional<nlohmann::json> JsonSerialization::jsonObjectWithData(std::string_
     DomBuilder builder;
     rapidjson::Reader reader;
     rapidjson::MemoryStream bytes(data.data(), data.size());
-    // Iterative: the reader's own depth never reaches the stack; a number
-    // beyond a double is refused.
-    const rapidjson::ParseResult result =
-        reader.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag>(bytes,
-                                                                                          builder);
+    const rapidjson::ParseResult result = reader.Parse<JsonText::kParseFlags>(bytes, builder);
     if (result.IsError()) {
       if (error != nullptr) {
-        *error = describe(result, builder.tooDeep(), data.size());
+        *error = JsonText::parseError(result, builder.tooDeep(), data.size());
       }
       return std::nullopt;
     }

@@ -5,6 +5,7 @@
 #include "net/ServerApi.h"
 #include "platform/Console.h"
 #include "platform/DispatchQueue.h"
+#include "platform/JsonSerialization.h"
 #include "platform/toolkit/Label.h"
 #include "platform/toolkit/NavigationController.h"
 #include "ui/common/RecordText.h"
@@ -68,10 +69,18 @@ void ListViewController::refresh() {
   if (!parameter) {
     return;  // without its record the screen has nothing to ask for
   }
-  fetch(*values_.endpoint, *parameter,
-        [self = sharedThis<ListViewController>()](std::optional<nlohmann::json> reply) {
-          self->processListResponse(std::move(reply));
-        });
+  fetchBody(*values_.endpoint, *parameter,
+            [self = sharedThis<ListViewController>()](const platform::Data& body) {
+              std::string error;
+              std::optional<ListReply> reply =
+                  ListReply::read(body, self->values_.endpoint->replyKey, &error);
+              if (!reply) {
+                platform::Console::print(error);
+                return false;
+              }
+              self->processListReply(std::move(*reply));
+              return true;
+            });
 }
 
 void ListViewController::changesArrived(const ChangeBatch& batch) {
@@ -95,28 +104,50 @@ void ListViewController::fetchEnded() {
 
 void ListViewController::fetch(const Endpoint& endpoint, const std::string& parameter,
                                std::function<void(std::optional<nlohmann::json>)> onReply) {
+  fetchBody(endpoint, parameter, [onReply = std::move(onReply)](const platform::Data& body) {
+    std::string error;
+    std::optional<nlohmann::json> reply =
+        platform::JsonSerialization::jsonObjectWithData(body, &error);
+    if (!reply) {
+      platform::Console::print(error);
+      return false;
+    }
+    // Any top-level value parses; only an object reaches the screen as one.
+    onReply(reply->is_object() ? std::move(reply) : std::nullopt);
+    return true;
+  });
+}
+
+void ListViewController::fetchBody(const Endpoint& endpoint, const std::string& parameter,
+                                   std::function<bool(const platform::Data&)> read) {
   showActivity();
   reads_.began();
+  auto failed = [self = sharedThis<ListViewController>()](const WebServiceCall::Failure& failure) {
+    DispatchQueue::main().async([self, failure] {
+      self->fetchEnded();
+      self->hideActivity();
+      // A service that cannot be reached must not look like an empty one.
+      self->listFetched_ = false;
+      if (self->tableView_ != nullptr) {
+        self->tableView_->setBackgroundView(nullptr);  // the rows, if any, stay
+      }
+      self->showFetchFailure(failure);
+    });
+  };
   // The reply's own work on the main queue comes first, then this count.
-  auto counted = [self = sharedThis<ListViewController>(),
-                  onReply = std::move(onReply)](std::optional<nlohmann::json> reply) {
-    onReply(std::move(reply));
+  auto counted = [self = sharedThis<ListViewController>(), read = std::move(read),
+                  failed](const platform::Data& body) {
+    if (!read(body)) {
+      failed({});  // not JSON: as if nothing had come
+      return;
+    }
     DispatchQueue::main().async([self] { self->fetchEnded(); });
   };
-  ServerApi::makeCall(endpoint)->callWebserviceWithParams(
-      parameter, {}, std::move(counted), {},
-      [self = sharedThis<ListViewController>()](const WebServiceCall::Failure& failure) {
-        DispatchQueue::main().async([self, failure] {
-          self->fetchEnded();
-          self->hideActivity();
-          // A service that cannot be reached must not look like an empty one.
-          self->listFetched_ = false;
-          if (self->tableView_ != nullptr) {
-            self->tableView_->setBackgroundView(nullptr);  // the rows, if any, stay
-          }
-          self->showFetchFailure(failure);
-        });
-      });
+  // The body is read here rather than as a JSON reply, so that a list goes
+  // straight into text and never becomes a value per record.
+  std::shared_ptr<WebServiceCall> call = ServerApi::makeCall(endpoint);
+  call->setReponseType(ResponseType::DATA);
+  call->callWebserviceWithParams(parameter, {}, {}, std::move(counted), std::move(failed));
 }
 
 void ListViewController::showFetchFailure(const WebServiceCall::Failure& failure) {
@@ -131,30 +162,21 @@ void ListViewController::showFetchFailure(const WebServiceCall::Failure& failure
                          });
 }
 
-std::optional<nlohmann::json> ListViewController::pickList(std::optional<nlohmann::json> reply) {
-  if (!reply || !reply->is_object()) {
-    return std::nullopt;
-  }
-  const auto found = reply->find(std::string(values_.endpoint->replyKey));
-  if (found == reply->end() || !found->is_array()) {
-    return std::nullopt;
-  }
-  return std::move(*found);
+void ListViewController::processListResponse(const std::optional<nlohmann::json>& reply) {
+  processListReply(ListReply::of(reply, values_.endpoint->replyKey));
 }
 
-void ListViewController::processListResponse(std::optional<nlohmann::json> reply) {
-  platform::Console::print(RecordText::describe(reply));
+void ListViewController::processListReply(ListReply reply) {
+  platform::Console::print(reply.printed());
   // Only the main queue touches the list, so the table never sees it change
-  // between its counts and its rows. The list travels by move; the one it
-  // replaces is let go of off the main queue, which a long list would hold up.
-  auto list = std::make_shared<std::optional<nlohmann::json>>(pickList(std::move(reply)));
+  // between its counts and its rows.
+  auto list = std::make_shared<std::optional<RecordList>>(pickList(std::move(reply.list)));
   DispatchQueue::main().async([self = sharedThis<ListViewController>(), list] {
     // A list read again because of others' changes, and found unchanged, is
     // not drawn again: what the person touches stays as it is.
     const bool unchanged =
         self->reads_.takeKeepUnchanged() && self->listFetched_ && *list == self->list_;
-    std::swap(self->list_, *list);
-    RecordText::discard(std::move(*list));
+    self->list_ = std::move(*list);
     self->listFetched_ = true;
     self->hideActivity();
     if (self->tableView_ != nullptr && !unchanged) {
@@ -179,14 +201,18 @@ void ListViewController::printEmptyLabel() {
 }
 
 int ListViewController::countOrEmptyMessage() {
-  const bool empty = !list_ || !list_->is_array() || list_->empty();
+  const bool empty = !list_ || list_->empty();
   // Empty means a fetch said so: not while the first one runs, nor after one failed.
   if (empty && listFetched_) {
     printEmptyLabel();
   } else if (tableView_ != nullptr) {
     tableView_->setBackgroundView(nullptr);
   }
-  return empty ? 0 : static_cast<int>(list_->size());
+  if (empty) {
+    return 0;
+  }
+  return static_cast<int>(values_.shape == ListScreenValues::Shape::grouped ? list_->groupCount()
+                                                                            : list_->size());
 }
 
 int ListViewController::numberOfSectionsInTableView(platform::TableView& /*tableView*/) {
@@ -202,54 +228,58 @@ int ListViewController::numberOfRowsInSection(platform::TableView& /*tableView*/
       return countOrEmptyMessage();
     case ListScreenValues::Shape::sectionPerRecord:
       return 1;
-    case ListScreenValues::Shape::grouped: {
-      if (!list_ || section < 0 || section >= static_cast<int>(list_->size())) {
-        return 0;
-      }
-      const nlohmann::json& group = (*list_)[static_cast<std::size_t>(section)];
-      return group.is_array() ? static_cast<int>(group.size()) : 0;
-    }
+    case ListScreenValues::Shape::grouped:
+      return list_ && section >= 0
+                 ? static_cast<int>(list_->groupSize(static_cast<std::size_t>(section)))
+                 : 0;
   }
   return 0;
 }
 
-const nlohmann::json* ListViewController::recordAt(IndexPath indexPath) const {
-  if (!list_ || !list_->is_array()) {
-    return nullptr;
+std::optional<std::size_t> ListViewController::indexAt(IndexPath indexPath) const {
+  if (!list_ || indexPath.section < 0 || indexPath.row < 0) {
+    return std::nullopt;
   }
-  const auto element = [](const nlohmann::json& array, int index) -> const nlohmann::json* {
-    if (!array.is_array() || index < 0 || index >= static_cast<int>(array.size())) {
-      return nullptr;
-    }
-    return &array[static_cast<std::size_t>(index)];
-  };
+  const auto section = static_cast<std::size_t>(indexPath.section);
+  const auto row = static_cast<std::size_t>(indexPath.row);
+  std::optional<std::size_t> index;
   switch (values_.shape) {
     case ListScreenValues::Shape::oneSection:
-      return element(*list_, indexPath.row);
+      index = row;
+      break;
     case ListScreenValues::Shape::sectionPerRecord:
-      return element(*list_, indexPath.section);
-    case ListScreenValues::Shape::grouped: {
-      const nlohmann::json* group = element(*list_, indexPath.section);
-      return group != nullptr ? element(*group, indexPath.row) : nullptr;
-    }
+      index = section;
+      break;
+    case ListScreenValues::Shape::grouped:
+      return list_->indexInGroup(section, row);
   }
-  return nullptr;
+  return index && *index < list_->size() ? index : std::nullopt;
+}
+
+std::optional<nlohmann::json> ListViewController::recordAt(IndexPath indexPath) const {
+  const std::optional<std::size_t> index = indexAt(indexPath);
+  if (!index) {
+    return std::nullopt;
+  }
+  return list_->record(*index);
 }
 
 std::shared_ptr<platform::TableViewCell> ListViewController::cellForRowAtIndexPath(
     platform::TableView& tableView, IndexPath indexPath) {
   auto cell = tableView.dequeueReusableCellWithIdentifier(values_.cellIdentifier, indexPath);
-  const nlohmann::json* record = recordAt(indexPath);
   // A row that is not a record is shown empty rather than trusted.
-  fillCell(*cell, record != nullptr ? *record : nlohmann::json::object());
+  fillCell(*cell, recordAt(indexPath).value_or(nlohmann::json::object()));
   cell->setTintColor(platform::Color::redColor());
   return cell;
 }
 
 void ListViewController::didSelectRowAtIndexPath(platform::TableView& /*tableView*/,
                                                  IndexPath indexPath) {
-  const nlohmann::json* record = recordAt(indexPath);
-  if (values_.nextScreen.empty() || record == nullptr) {
+  if (values_.nextScreen.empty()) {
+    return;
+  }
+  const std::optional<nlohmann::json> record = recordAt(indexPath);
+  if (!record) {
     return;
   }
   const std::optional<std::string> recordInfo = Utility::convertToJsonString(*record);

@@ -12,6 +12,7 @@
 #include "platform/toolkit/TableView.h"
 #include "platform/toolkit/ViewController.h"
 #include "ui/common/ListReads.h"
+#include "ui/common/RecordList.h"
 #include "ui/common/RecordSender.h"
 #include "ui/common/ScreenNavigator.h"
 
@@ -34,8 +35,9 @@ struct ListScreenValues {
 
 // The cycle every list screen runs: on appearing (and on its refresh button)
 // it shows its activity indicator and asks its endpoint for the list; the
-// reply is printed and picked on the URL session's queue, then applied on the
-// main queue (list replaced, indicator hidden and stopped, table reloaded).
+// reply is read, printed and picked on the URL session's queue, then applied
+// on the main queue (list replaced, indicator hidden and stopped, table
+// reloaded). Records are kept as text (RecordList) and read as a row shows them.
 // The table shows a row per record or, once a fetch has found none, a
 // centred brown message behind it. A row opens the next screen with its record as JSON text.
 // While it is on show, a change that others make and that concerns it makes
@@ -56,7 +58,7 @@ class ListViewController : public platform::ViewController,
 
   // The list of the last reply; absent before the first and after a reply
   // without a list.
-  const std::optional<nlohmann::json>& list() const { return list_; }
+  const std::optional<RecordList>& list() const { return list_; }
 
   platform::TableView* tableView() const { return tableView_; }
   platform::ActivityIndicatorView* activityIndicator() const { return activityIndicator_; }
@@ -75,16 +77,18 @@ class ListViewController : public platform::ViewController,
   virtual void fillCell(platform::TableViewCell& cell, const nlohmann::json& record) = 0;
   // Load steps of the screen itself (record decoding, labels, bar buttons).
   virtual void setUpScreen() {}
-  // Picks the list out of a reply, on the URL session's queue. By default the
-  // array under the endpoint's reply key.
-  virtual std::optional<nlohmann::json> pickList(std::optional<nlohmann::json> reply);
+  // Picks what the screen shows out of the reply's list (the array under the
+  // endpoint's reply key), on the URL session's queue. By default all of it.
+  virtual std::optional<RecordList> pickList(std::optional<RecordList> list) { return list; }
   // Runs on the main queue once a new list has been shown.
   virtual void listShown() {}
   // Whether a change made by someone concerns what the screen shows.
   virtual bool isConcernedBy(const Change& /*change*/) const { return false; }
 
-  // The reply handling of the cycle (called on the URL session's queue).
-  void processListResponse(std::optional<nlohmann::json> reply);
+  // The reply handling of the cycle (called on the URL session's queue), for
+  // a reply already decoded and for one read as text.
+  void processListResponse(const std::optional<nlohmann::json>& reply);
+  void processListReply(ListReply reply);
 
   void showActivity();
   void hideActivity();
@@ -114,8 +118,8 @@ class ListViewController : public platform::ViewController,
 
   const ScreenNavigator& navigator() const { return navigator_; }
 
-  // The record behind a row; nullptr when there is none.
-  const nlohmann::json* recordAt(platform::IndexPath indexPath) const;
+  // The record behind a row, read whole; nothing when there is none.
+  std::optional<nlohmann::json> recordAt(platform::IndexPath indexPath) const;
 
   platform::TableView* tableView_ = nullptr;
   platform::ActivityIndicatorView* activityIndicator_ = nullptr;
@@ -124,6 +128,12 @@ class ListViewController : public platform::ViewController,
   int countOrEmptyMessage();
   // Reads the list again when the changes concern this screen on show.
   void changesArrived(const ChangeBatch& batch);
+  // Shows the indicator and asks the endpoint; the body of a reply goes to
+  // read on the URL session's queue, which says whether it was JSON. A fetch
+  // that is refused or gets no usable reply stops the indicator and says so.
+  void fetchBody(const Endpoint& endpoint, const std::string& parameter,
+                 std::function<bool(const platform::Data&)> read);
+  std::optional<std::size_t> indexAt(platform::IndexPath indexPath) const;
   void fetchEnded();
   // The alert of a failed fetch, unless one is already shown for this screen.
   void showFetchFailure(const WebServiceCall::Failure& failure);
@@ -132,7 +142,7 @@ class ListViewController : public platform::ViewController,
   ScreenNavigator navigator_{*this};
   RecordSender sender_;
   ListReads reads_;
-  std::optional<nlohmann::json> list_;
+  std::optional<RecordList> list_;
   // Whether the last fetch succeeded: only then is an empty list known to be empty.
   bool listFetched_ = false;
   bool fetchFailureShown_ = false;

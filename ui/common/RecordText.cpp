@@ -1,8 +1,5 @@
 #include "RecordText.h"
 
-#include <memory>
-
-#include "platform/DispatchQueue.h"
 #include "platform/JsonSerialization.h"
 
 namespace vantory {
@@ -23,16 +20,6 @@ std::string RecordText::describe(const std::optional<nlohmann::json>& value) {
     return "null";
   }
   return platform::JsonSerialization::dataWithJSONObject(*value);
-}
-
-void RecordText::discard(std::optional<nlohmann::json> value) {
-  constexpr std::size_t kLong = 1000;
-  if (!value || !value->is_array() || value->size() < kLong) {
-    return;
-  }
-  static platform::DispatchQueue disposal("com.vantory.disposal");
-  auto held = std::make_shared<nlohmann::json>(std::move(*value));
-  disposal.async([held]() mutable { held.reset(); });
 }
 
 }  // namespace vantory

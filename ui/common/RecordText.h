@@ -17,10 +17,6 @@ class RecordText {
 
   // The whole reply or record as printed on the console ("null" for none).
   static std::string describe(const std::optional<nlohmann::json>& value);
-
-  // Lets go of a list: a long one is freed on a queue of its own, so that the
-  // main queue does not spend its turn on it.
-  static void discard(std::optional<nlohmann::json> value);
 };
 
 }  // namespace vantory

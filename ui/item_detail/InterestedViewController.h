@@ -14,7 +14,7 @@ class InterestedViewController : public ItemDetailViewController {
  public:
   InterestedViewController();
 
-  const std::optional<nlohmann::json>& interestedPeople() const { return list(); }
+  const std::optional<RecordList>& interestedPeople() const { return list(); }
   const std::shared_ptr<platform::BarButtonItem>& editButton() const { return editButton_; }
 
   void editItem(platform::ModelObject* sender);

@@ -204,32 +204,33 @@ void ItemDetailViewController::fillCell(platform::TableViewCell& cell,
   }
 }
 
-const nlohmann::json* ItemDetailViewController::ownRecordAt(platform::IndexPath indexPath) const {
-  const nlohmann::json* record = recordAt(indexPath);
+std::optional<nlohmann::json> ItemDetailViewController::ownRecordAt(
+    platform::IndexPath indexPath) const {
+  std::optional<nlohmann::json> record = recordAt(indexPath);
   const std::optional<std::string> userName = Utility::storedUserName();
   // A service that does not give ids takes no corrections.
-  if (record == nullptr || !userName || RecordText::text(*record, key::name) != userName ||
+  if (!record || !userName || RecordText::text(*record, key::name) != userName ||
       !RecordText::text(*record, key::id)) {
-    return nullptr;
+    return std::nullopt;
   }
   return record;
 }
 
 void ItemDetailViewController::didSelectRowAtIndexPath(platform::TableView& /*tableView*/,
                                                        platform::IndexPath indexPath) {
-  if (const nlohmann::json* record = ownRecordAt(indexPath)) {
+  if (const std::optional<nlohmann::json> record = ownRecordAt(indexPath)) {
     showCorrectionPrompt(*RecordText::text(*record, key::id), RecordText::text(*record, key::qty));
   }
 }
 
 bool ItemDetailViewController::canDeleteRowAtIndexPath(platform::TableView& /*tableView*/,
                                                        platform::IndexPath indexPath) {
-  return ownRecordAt(indexPath) != nullptr;
+  return ownRecordAt(indexPath).has_value();
 }
 
 void ItemDetailViewController::deleteRowAtIndexPath(platform::TableView& /*tableView*/,
                                                     platform::IndexPath indexPath) {
-  if (const nlohmann::json* record = ownRecordAt(indexPath)) {
+  if (const std::optional<nlohmann::json> record = ownRecordAt(indexPath)) {
     confirmWithdrawal(*RecordText::text(*record, key::id), RecordText::text(*record, key::qty));
   }
 }

@@ -97,7 +97,7 @@ class ItemDetailViewController : public ListViewController, public RecordReceive
 
  private:
   // The record of the row when it is one's own and can be corrected.
-  const nlohmann::json* ownRecordAt(platform::IndexPath indexPath) const;
+  std::optional<nlohmann::json> ownRecordAt(platform::IndexPath indexPath) const;
   void showCorrectionPrompt(const std::string& id, const std::optional<std::string>& quantity);
   void confirmWithdrawal(const std::string& id, const std::optional<std::string>& quantity);
   void fillItemTexts();

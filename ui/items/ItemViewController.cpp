@@ -42,7 +42,7 @@ void ItemViewController::placeBarButtons() {
   const auto storeId = store_ ? RecordText::text(*store_, key::id) : std::nullopt;
   const bool removable = store_ && userName && storeId &&
                          RecordText::text(*store_, key::createdBy) == userName && list() &&
-                         list()->is_array() && list()->empty();
+                         list()->empty();
   if (removable && !removeButton_) {
     removeButton_ = std::make_shared<platform::BarButtonItem>("Delete");
     std::weak_ptr<ItemViewController> weak = sharedThis<ItemViewController>();

@@ -21,7 +21,7 @@ class ItemViewController : public ListViewController, public RecordReceiver {
   void setStoreInfo(std::string storeInfo) { storeInfo_ = std::move(storeInfo); }
   void receiveRecordInfo(const std::string& recordInfo) override { setStoreInfo(recordInfo); }
   const std::optional<nlohmann::json>& store() const { return store_; }
-  const std::optional<nlohmann::json>& items() const { return list(); }
+  const std::optional<RecordList>& items() const { return list(); }
 
   void addItemSelected(platform::ModelObject* sender);
   // The "Add Item" prompt, holding what was typed before when there was.

@@ -13,7 +13,7 @@ class BuyViewController : public ItemDetailViewController {
  public:
   BuyViewController();
 
-  const std::optional<nlohmann::json>& boughtPeople() const { return list(); }
+  const std::optional<RecordList>& boughtPeople() const { return list(); }
 
   void buySelected(platform::ModelObject* sender);
   void proceedWithUpdatingBuy();

@@ -1,7 +1,5 @@
 #include "SearchViewController.h"
 
-#include <unordered_map>
-
 #include "net/RecordKeys.h"
 #include "net/ServerApi.h"
 #include "platform/toolkit/Label.h"
@@ -40,30 +38,9 @@ std::optional<std::string> SearchViewController::listParameter() {
   return ServerApi::parameterText(ServerApi::searchItem, *record);
 }
 
-nlohmann::json SearchViewController::groupByStore(const nlohmann::json& results) {
-  nlohmann::json groups = nlohmann::json::array();
-  std::unordered_map<std::string, std::size_t> groupOfStore;
-  for (const auto& record : results) {
-    const auto storeName = RecordText::text(record, key::storeName);
-    if (!storeName) {
-      continue;
-    }
-    const auto [found, isNew] = groupOfStore.try_emplace(*storeName, groups.size());
-    if (isNew) {
-      groups.push_back(nlohmann::json::array());
-    }
-    groups[found->second].push_back(record);
-  }
-  return groups;
-}
-
-std::optional<nlohmann::json> SearchViewController::pickList(std::optional<nlohmann::json> reply) {
-  std::optional<nlohmann::json> results = ListViewController::pickList(std::move(reply));
-  if (!results) {
-    // No results array reads as no results.
-    return nlohmann::json::array();
-  }
-  return groupByStore(*results);
+std::optional<RecordList> SearchViewController::pickList(std::optional<RecordList> results) {
+  // No results array reads as no results.
+  return results ? results->groupedBy(key::storeName) : RecordList();
 }
 
 void SearchViewController::fillCell(platform::TableViewCell& cell, const nlohmann::json& record) {
@@ -72,11 +49,11 @@ void SearchViewController::fillCell(platform::TableViewCell& cell, const nlohman
 
 std::shared_ptr<platform::View> SearchViewController::viewForHeaderInSection(
     platform::TableView& tableView, int section) {
-  const nlohmann::json* first = recordAt({section, 0});
+  const std::optional<nlohmann::json> first = recordAt({section, 0});
   const platform::Rect frame{0, 0, tableView.frame().width, kHeaderHeight};
   auto header = std::make_shared<platform::View>(frame);
   auto label = std::make_shared<platform::Label>(frame);
-  label->setText(first != nullptr ? RecordText::text(*first, key::storeName) : std::nullopt);
+  label->setText(first ? RecordText::text(*first, key::storeName) : std::nullopt);
   label->setFont(platform::Font::boldSystemFontOfSize(20));
   label->setTextColor(platform::Color::rgba(131.0 / 255.0, 0.0, 0.0, 1.0));
   header->addSubview(label);

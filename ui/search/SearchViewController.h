@@ -15,8 +15,8 @@ class SearchViewController : public ListViewController {
 
   const std::optional<std::string>& searchString() const { return searchString_; }
   void setSearchString(std::string searchString) { searchString_ = std::move(searchString); }
-  // The groups of the last reply: each an array of records of one store.
-  const std::optional<nlohmann::json>& items() const { return list(); }
+  // The results of the last reply, a group for each store.
+  const std::optional<RecordList>& items() const { return list(); }
 
   void processItemsWithResponse(const std::optional<nlohmann::json>& reply);
 
@@ -24,16 +24,14 @@ class SearchViewController : public ListViewController {
                                                          int section) override;
   double heightForHeaderInSection(platform::TableView& tableView, int section) override;
 
-  // Groups search results by exact store name, in the order each store first
-  // appears; records keep the reply's order within their group. Elements
-  // that are not records, or lack a text store name, are left out.
-  static nlohmann::json groupByStore(const nlohmann::json& results);
-
  protected:
   void setUpScreen() override;
   std::optional<std::string> listParameter() override;
   bool isConcernedBy(const Change& change) const override;
-  std::optional<nlohmann::json> pickList(std::optional<nlohmann::json> reply) override;
+  // Groups the results by exact store name, in the order each store first
+  // appears; records keep the reply's order within their group. Elements
+  // that are not records, or lack a text store name, are left out.
+  std::optional<RecordList> pickList(std::optional<RecordList> results) override;
   void fillCell(platform::TableViewCell& cell, const nlohmann::json& record) override;
 
  private:

@@ -13,7 +13,7 @@ class StoreViewController : public ListViewController {
  public:
   StoreViewController();
 
-  const std::optional<nlohmann::json>& stores() const { return list(); }
+  const std::optional<RecordList>& stores() const { return list(); }
 
   void addStore(platform::ModelObject* sender);
   // The "Add Store" prompt, holding the name typed before when there is one.

@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/JsonSerialization.h"
 #include "platform/UserDefaults.h"
 #include "support/ConsoleCapture.h"
 #include "support/HostileInputs.h"
 #include "ui/common/Currency.h"
+#include "ui/common/RecordList.h"
 #include "ui/common/RecordText.h"
 #include "ui/common/StringUtil.h"
 #include "ui/common/Utility.h"
@@ -42,13 +44,73 @@ TEST(Utility, ConvertToDictionaryAcceptsOnlyObjectsAndPrintsParseErrors) {
 
 TEST(RecordText, DescribesAValueAsCompactJsonTheWayNlohmannWritesIt) {
   const nlohmann::json value = nlohmann::json::parse(
-      R"({"Stores":[{"id":"1","name":"Caf\u00e9 \"Q\" \\ \n\t\u0001","n":[1,-2,3.5,1e20,true,null]},
+      R"({"Stores":[{"id":"1","name":"Caf\u00e9 \"Q\" \\ \n\t\u0001\u001f\u007f","n":[1,-2,3.5,1e20,true,null]},
                    {}],"z":{"empty":[]}})");
   EXPECT_EQ(vantory::RecordText::describe(value), value.dump());
   const nlohmann::json broken = {{"name", "a\xFF b"}};  // built here, not parsed
   EXPECT_EQ(vantory::RecordText::describe(broken),
             broken.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
   EXPECT_EQ(vantory::RecordText::describe(std::nullopt), "null");
+}
+
+// A list reply is kept as text: that text must be what the console printed
+// of the value read from the same bytes, the same bytes must be refused with
+// the same words, and each record must read as its element of the value.
+TEST(RecordList, KeepsAReplyAsTheTextOfItsValueWithARecordPerElement) {
+  std::vector<std::string> bodies = {
+      R"({"Stores":[{"name":"b","id":"1","created_by":"x"},{"id":"2"}]})",
+      R"({"z":1,"Stores":[{"b":1,"a":2,"b":3}],"a":[{"y":1,"x":2}]})",
+      R"({"Stores":[{"a":1}],"Stores":[{"c":"d"},5,"t",null,[],{}],"Stores2":[1]})",
+      R"({"Stores":[{"a":1}],"x":0,"Stores":7})", R"({"Stores":{"a":[1]},"b":[[2]]})",
+      R"({"Stores":[]} )", R"([{"Stores":[1]}])", R"("text")", "12",
+      R"({"Stores":[{"n":[1,-2,3.5,1e20,-0,-0.0,1.0,0.1e1,1E-7,18446744073709551615,
+          18446744073709551616,-9223372036854775808,-9223372036854775809],
+          "t":"Caf\u00e9 \"Q\" \\ \/ \b\f\n\r\t\u0001\u001f\u007f é 😀","k\u0000ey":true}]})",
+      // Keys are ordered as bytes before they are escaped, and as unsigned bytes.
+      R"({"Stores":[{"a ":1,"a\u0001":2,"\u00e9":3,"z":4,"a\"":5,"a!":6}]})",
+      "{\"Stores\":[" + std::string(510, '[') + std::string(510, ']') + "]}",
+      "{\"Stores\":[" + std::string(511, '[') + std::string(511, ']') + "]}",
+      R"({"Stores":[{"a":1},])", R"({"Stores":[1e400]})", "{\"Stores\":[\"a\xFF\"]}"};
+  for (const auto& [name, reply] : testsupport::HostileInputs::unusableReplies("Stores")) {
+    bodies.push_back(reply.body);
+  }
+  for (const std::string& body : bodies) {
+    const std::string shown = body.substr(0, 200);
+    std::string valueError;
+    std::string textError;
+    const auto value = platform::JsonSerialization::jsonObjectWithData(body, &valueError);
+    const auto reply = vantory::ListReply::read(body, "Stores", &textError);
+    ASSERT_EQ(value.has_value(), reply.has_value()) << shown;
+    if (!value) {
+      EXPECT_EQ(textError, valueError) << shown;
+      continue;
+    }
+    EXPECT_EQ(*reply->text, platform::JsonSerialization::dataWithJSONObject(*value)) << shown;
+    EXPECT_EQ(reply->printed(), value->is_object() ? *reply->text : "null") << shown;
+    const bool hasList =
+        value->is_object() && value->contains("Stores") && (*value)["Stores"].is_array();
+    ASSERT_EQ(reply->list.has_value(), hasList) << shown;
+    if (!hasList) {
+      continue;
+    }
+    const nlohmann::json& elements = (*value)["Stores"];
+    ASSERT_EQ(reply->list->size(), elements.size()) << shown;
+    for (std::size_t index = 0; index < elements.size(); ++index) {
+      EXPECT_EQ(reply->list->record(index), elements[index]) << shown;
+      EXPECT_EQ(reply->list->json(index),
+                platform::JsonSerialization::dataWithJSONObject(elements[index]))
+          << shown;
+    }
+    EXPECT_EQ(reply->list->record(elements.size()), nlohmann::json()) << "past the end: null";
+  }
+  // A decoded reply is kept the same way.
+  const auto decoded = nlohmann::json::parse(R"({"Stores":[{"name":"b","id":"1"}]})");
+  const vantory::ListReply kept = vantory::ListReply::of(decoded, "Stores");
+  EXPECT_EQ(*kept.text, R"({"Stores":[{"id":"1","name":"b"}]})");
+  ASSERT_TRUE(kept.list);
+  EXPECT_EQ(kept.list->text(0, "name"), "b");
+  EXPECT_EQ(vantory::ListReply::of(nlohmann::json::array(), "Stores").printed(), "null");
+  EXPECT_FALSE(vantory::ListReply::of(std::nullopt, "Stores").list);
 }
 
 TEST(Utility, ConvertToJsonStringIsCompactAsciiAndRoundTrips) {

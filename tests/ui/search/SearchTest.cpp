@@ -44,6 +44,7 @@ TEST(Search, ResultsAreGroupedByExactStoreNameKeepingTheReplyOrderInsideAGroup) 
     {"id":"3","name":"A2","description":"d","price":"3","store_name":"Alpha"},
     {"id":"4","name":"a1","description":"d","price":"4","store_name":"alpha"},
     {"id":"5","name":"no store"},
+    {"id":"6","name":"nested","x":{"store_name":"Beta"},"store_name":7},
     "not a record"]})");
   ASSERT_EQ(screen.tableView()->numberOfSections(), 3) << "Alpha, Beta and alpha";
   std::map<std::string, std::vector<std::optional<std::string>>> sections;
