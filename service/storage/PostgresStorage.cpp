@@ -348,40 +348,38 @@ bool PostgresStorage::editItem(std::int64_t itemId, const std::string& name,
   });
 }
 
-std::optional<std::int64_t> PostgresStorage::addQuantity(const Statement& counter,
-                                                         const Statement& record,
+std::optional<std::int64_t> PostgresStorage::addQuantity(const Statement& statement,
                                                          std::int64_t itemId,
                                                          const std::string& name,
                                                          std::int64_t qty) {
   return write([&](PgConnection& db) -> std::optional<std::int64_t> {
-    // The counter first: it tells whether the deal exists, and holds its row
-    // until the record is in.
-    if (db.run(counter.name, counter.sql, {text(itemId), text(qty)}).rows() == 0) {
-      return std::nullopt;
-    }
-    return db.run(record.name, record.sql, {text(itemId), text(qty), name}).integer(0, 0);
+    const auto added = db.run(statement.name, statement.sql, {text(itemId), text(qty), name});
+    // No row: no such deal.
+    return added.rows() == 0 ? std::nullopt : std::optional(added.integer(0, 0));
   });
 }
 
+// The counter and the record in one statement (one round trip instead of
+// two, which is what writes are bound by): the counter first, which tells
+// whether the deal exists and holds its row until the record is in.
 std::optional<std::int64_t> PostgresStorage::addInterest(std::int64_t itemId,
                                                          const std::string& name,
                                                          std::int64_t qty) {
-  return addQuantity(
-      {"count_interest",
-       "UPDATE items SET interested = interested + $2 WHERE id = $1 RETURNING id"},
-      {"add_interest",
-       "INSERT INTO interests (item_id, qty, name) VALUES ($1, $2, $3) RETURNING id"},
-      itemId, name, qty);
+  return addQuantity({"add_interest",
+                      "WITH counted AS (UPDATE items SET interested = interested + $2 "
+                      "WHERE id = $1 RETURNING id) INSERT INTO interests (item_id, qty, name) "
+                      "SELECT id, $2, $3 FROM counted RETURNING id"},
+                     itemId, name, qty);
 }
 
 std::optional<std::int64_t> PostgresStorage::addPurchase(std::int64_t itemId,
                                                          const std::string& name,
                                                          std::int64_t qty) {
-  return addQuantity(
-      {"count_purchase", "UPDATE items SET bought = bought + $2 WHERE id = $1 RETURNING id"},
-      {"add_purchase",
-       "INSERT INTO purchases (item_id, qty, name) VALUES ($1, $2, $3) RETURNING id"},
-      itemId, name, qty);
+  return addQuantity({"add_purchase",
+                      "WITH counted AS (UPDATE items SET bought = bought + $2 "
+                      "WHERE id = $1 RETURNING id) INSERT INTO purchases (item_id, qty, name) "
+                      "SELECT id, $2, $3 FROM counted RETURNING id"},
+                     itemId, name, qty);
 }
 
 std::optional<std::vector<QuantityRow>> PostgresStorage::listQuantities(const char* statement,

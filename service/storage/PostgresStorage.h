@@ -97,9 +97,8 @@ class PostgresStorage : public Storage {
   template <typename Work>
   auto write(Work&& work);
   void migrate(PgConnection& connection);
-  std::optional<std::int64_t> addQuantity(const Statement& counter, const Statement& record,
-                                          std::int64_t itemId, const std::string& name,
-                                          std::int64_t qty);
+  std::optional<std::int64_t> addQuantity(const Statement& statement, std::int64_t itemId,
+                                          const std::string& name, std::int64_t qty);
   std::optional<std::vector<QuantityRow>> listQuantities(const char* statement, const char* sql,
                                                          std::int64_t itemId);
 

@@ -375,6 +375,42 @@ TEST_P(StorageContractTest, ADatabaseOfThePreviousReleaseOpensWithEveryRecord) {
   EXPECT_EQ(storage_->getItem(1)->interested, 3);
 }
 
+TEST_P(StorageContractTest, ChangesAreListedOldestFirstAndTheNewestTenThousandAreKept) {
+  const std::int64_t store = storage_->addStore("Deli", "Bo");
+  const std::int64_t item = storage_->addItem(store, "Milk", "fresh", "1", "Bo").value();
+  const std::int64_t interest = storage_->addInterest(item, "Ann", 2).value();
+  ASSERT_FALSE(storage_->addInterest(item + 1, "Ann", 2)) << "no such deal: no change either";
+  const auto changes = storage_->changesAfter(0, 10);
+  ASSERT_EQ(changes.size(), 3U);
+  EXPECT_EQ(changes[0].kind, "storeAdded");
+  EXPECT_EQ(changes[0].storeId, store);
+  EXPECT_EQ(changes[1].kind, "dealAdded");
+  EXPECT_EQ(changes[1].itemId, item);
+  EXPECT_EQ(changes[2].kind, "interestAdded");
+  EXPECT_EQ(changes[2].recordId, interest);
+  EXPECT_EQ(storage_->changesAfter(changes[0].id, 1).at(0).id, changes[1].id);
+
+  // Many changes at once, as a long day of writes leaves them.
+  const std::string manyStores =
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 10400) "
+      "INSERT INTO stores (name, created_by) SELECT 'Store', 'Bo' FROM n";
+  if (GetParam() == Backend::postgresql) {
+    cluster_->sql(manyStores);
+  } else {
+    SqliteConnection(directory_ / "vantory.db", false).exec(manyStores);
+  }
+  const auto span = storage_->changeSpan();
+  const auto kept = storage_->changesAfter(0, 20000);
+  ASSERT_FALSE(kept.empty());
+  EXPECT_EQ(span.newest, changes[2].id + 10400);
+  EXPECT_EQ(kept.back().id, span.newest);
+  EXPECT_EQ(kept.front().id, span.oldest);
+  // Pruned now and then rather than at every change: never fewer than the
+  // newest 10,000, and never many more.
+  EXPECT_GE(kept.size(), static_cast<std::size_t>(Storage::kKeptChanges));
+  EXPECT_LT(kept.size(), static_cast<std::size_t>(Storage::kKeptChanges) + 256);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, StorageContractTest,
                          ::testing::Values(Backend::sqlite, Backend::postgresql),
                          [](const ::testing::TestParamInfo<Backend>& instance) {
