@@ -112,8 +112,10 @@ void TableElement::rebuild() {
 void TableElement::appendRows() {
   // What is in view first, then the rest a part at a time in later turns,
   // so that no frame waits for a thousand rows.
-  const std::size_t end =
-      std::min(entries_.size(), built_ + (built_ == 0 ? kFirstRows : kMoreRows));
+  const std::size_t part = built_ > 0                      ? kMoreRows
+                           : entries_.size() <= kWholeList ? entries_.size()
+                                                           : kFirstRows;
+  const std::size_t end = std::min(entries_.size(), built_ + part);
   std::string html;
   for (; built_ < end; ++built_) {
     const auto& entry = entries_[built_];

@@ -32,6 +32,9 @@ class TableElement {
     TableElement* table;
     int generation;
   };
+  // A list this short is built in one turn: cut in parts it would wait a
+  // frame for rows that cost less than the frame.
+  static constexpr std::size_t kWholeList = 200;
   static constexpr std::size_t kFirstRows = 60;
   static constexpr std::size_t kMoreRows = 200;
   static std::set<TableElement*>& live();

@@ -34,6 +34,11 @@ std::optional<double> Currency::readPrice(const std::string& price) {
   return value;
 }
 
+void Currency::prepare() {
+  static const bool prepared = formatPrice("0").has_value();
+  (void)prepared;
+}
+
 std::optional<std::string> Currency::formatPrice(const std::string& price) {
   const std::optional<double> value = readPrice(price);
   if (!value) {

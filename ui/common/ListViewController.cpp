@@ -81,6 +81,7 @@ void ListViewController::refresh() {
               self->processListReply(std::move(*reply));
               return true;
             });
+  listRequested();
 }
 
 void ListViewController::changesArrived(const ChangeBatch& batch) {

@@ -80,6 +80,8 @@ class ListViewController : public platform::ViewController,
   // Picks what the screen shows out of the reply's list (the array under the
   // endpoint's reply key), on the URL session's queue. By default all of it.
   virtual std::optional<RecordList> pickList(std::optional<RecordList> list) { return list; }
+  // Runs on the main queue once the list has been asked for, while it is on its way.
+  virtual void listRequested() {}
   // Runs on the main queue once a new list has been shown.
   virtual void listShown() {}
   // Whether a change made by someone concerns what the screen shows.

@@ -1,6 +1,7 @@
 #include "ItemCellContent.h"
 
 #include "net/RecordKeys.h"
+#include "platform/DispatchQueue.h"
 #include "platform/toolkit/Label.h"
 #include "ui/common/Currency.h"
 #include "ui/common/RecordText.h"
@@ -20,6 +21,10 @@ void ItemCellContent::fill(platform::TableViewCell& cell, const nlohmann::json& 
   setLabel(cell, 2, RecordText::text(item, key::description));
   const auto price = RecordText::text(item, key::price);
   setLabel(cell, 3, price ? Currency::formatPrice(*price) : std::nullopt);
+}
+
+void ItemCellContent::prepare() {
+  platform::DispatchQueue::main().async([] { Currency::prepare(); });
 }
 
 }  // namespace vantory

@@ -13,6 +13,9 @@ class ItemCellContent {
  public:
   ItemCellContent() = delete;
   static void fill(platform::TableViewCell& cell, const nlohmann::json& item);
+  // Readies the price format in a later turn of the main queue: for a screen
+  // that has just asked for its deals.
+  static void prepare();
 };
 
 }  // namespace vantory

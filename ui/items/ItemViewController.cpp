@@ -86,6 +86,8 @@ std::optional<std::string> ItemViewController::listParameter() {
   return ServerApi::parameterText(ServerApi::getListOfItems, *storeId);
 }
 
+void ItemViewController::listRequested() { ItemCellContent::prepare(); }
+
 void ItemViewController::fillCell(platform::TableViewCell& cell, const nlohmann::json& record) {
   ItemCellContent::fill(cell, record);
 }

@@ -43,6 +43,7 @@ class ItemViewController : public ListViewController, public RecordReceiver {
   void setUpScreen() override;
   std::optional<std::string> listParameter() override;
   bool isConcernedBy(const Change& change) const override;
+  void listRequested() override;
   void fillCell(platform::TableViewCell& cell, const nlohmann::json& record) override;
   void listShown() override;
 

@@ -43,6 +43,8 @@ std::optional<RecordList> SearchViewController::pickList(std::optional<RecordLis
   return results ? results->groupedBy(key::storeName) : RecordList();
 }
 
+void SearchViewController::listRequested() { ItemCellContent::prepare(); }
+
 void SearchViewController::fillCell(platform::TableViewCell& cell, const nlohmann::json& record) {
   ItemCellContent::fill(cell, record);
 }

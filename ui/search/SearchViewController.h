@@ -28,6 +28,7 @@ class SearchViewController : public ListViewController {
   void setUpScreen() override;
   std::optional<std::string> listParameter() override;
   bool isConcernedBy(const Change& change) const override;
+  void listRequested() override;
   // Groups the results by exact store name, in the order each store first
   // appears; records keep the reply's order within their group. Elements
   // that are not records, or lack a text store name, are left out.
