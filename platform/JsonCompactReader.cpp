@@ -9,7 +9,6 @@
 
 #include "JsonSerialization.h"
 #include "JsonText.h"
-#include "Utf8.h"
 
 namespace platform {
 
@@ -23,9 +22,8 @@ using Span = JsonCompactReader::Span;
 // level are kept from one record to the next.
 class CompactWriter : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, CompactWriter> {
  public:
-  CompactWriter(std::string_view listKey, std::size_t sizeHint) : listKey_(listKey) {
-    out_.reserve(sizeHint);
-  }
+  CompactWriter(std::string_view listKey, std::size_t sizeHint)
+      : listKey_(listKey), sizeHint_(sizeHint) {}
 
   bool Null() { return scalar("null"); }
   bool Bool(bool value) { return scalar(value ? "true" : "false"); }
@@ -112,6 +110,7 @@ class CompactWriter : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Com
   void closeObject();
 
   std::string_view listKey_;
+  std::size_t sizeHint_;  // the text is about as long as what it is read from
   std::string out_;
   std::vector<Level> levels_;  // levels_[0, depth_) are open; the rest are kept for reuse
   std::size_t depth_ = 0;
@@ -150,6 +149,9 @@ bool CompactWriter::open(bool object) {
   if (depth_ >= JsonSerialization::kMaxDepth) {
     tooDeep_ = true;
     return false;
+  }
+  if (depth_ == 0) {
+    out_.reserve(sizeHint_);  // here, where a failure is caught as the reader's
   }
   beginValue();
   const bool list = !object && depth_ == 1 && nextIsList_;
@@ -284,31 +286,11 @@ class MemberFinder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Memb
 std::optional<JsonCompactReader::Result> JsonCompactReader::read(std::string_view data,
                                                                  std::string_view listKey,
                                                                  std::string* error) {
-  // Checked as the reader into values checks it, with the same words.
-  if (!Utf8::isValid(data)) {
-    if (error != nullptr) {
-      *error = "[json.exception.parse_error] parse error: invalid string: ill-formed UTF-8 byte";
-    }
+  CompactWriter writer(listKey, data.size());
+  if (!JsonText::read(data, writer, error)) {
     return std::nullopt;
   }
-  try {
-    CompactWriter writer(listKey, data.size());
-    rapidjson::Reader reader;
-    rapidjson::MemoryStream bytes(data.data(), data.size());
-    const rapidjson::ParseResult result = reader.Parse<JsonText::kParseFlags>(bytes, writer);
-    if (result.IsError()) {
-      if (error != nullptr) {
-        *error = JsonText::parseError(result, writer.tooDeep(), data.size());
-      }
-      return std::nullopt;
-    }
-    return writer.result();
-  } catch (const std::exception& unexpected) {  // allocation failure on a huge reply
-    if (error != nullptr) {
-      *error = unexpected.what();
-    }
-    return std::nullopt;
-  }
+  return writer.result();
 }
 
 std::optional<std::string> JsonCompactReader::textMember(std::string_view object,

@@ -3,8 +3,6 @@
 #include "JsonText.h"
 #include "Utf8.h"
 
-#include <rapidjson/reader.h>
-
 #include <vector>
 
 namespace platform {
@@ -135,32 +133,11 @@ std::string JsonSerialization::dataWithJSONObject(const nlohmann::json& value) {
 
 std::optional<nlohmann::json> JsonSerialization::jsonObjectWithData(std::string_view data,
                                                                     std::string* error) {
-  // UTF-8 is checked once over the whole text, ASCII eight bytes at a time
-  // (cheaper than the reader's check of each character of each string).
-  if (!Utf8::isValid(data)) {
-    if (error != nullptr) {
-      *error = "[json.exception.parse_error] parse error: invalid string: ill-formed UTF-8 byte";
-    }
+  DomBuilder builder;
+  if (!JsonText::read(data, builder, error)) {
     return std::nullopt;
   }
-  try {
-    DomBuilder builder;
-    rapidjson::Reader reader;
-    rapidjson::MemoryStream bytes(data.data(), data.size());
-    const rapidjson::ParseResult result = reader.Parse<JsonText::kParseFlags>(bytes, builder);
-    if (result.IsError()) {
-      if (error != nullptr) {
-        *error = JsonText::parseError(result, builder.tooDeep(), data.size());
-      }
-      return std::nullopt;
-    }
-    return std::move(builder.result());
-  } catch (const std::exception& unexpected) {  // allocation failure on a huge reply
-    if (error != nullptr) {
-      *error = unexpected.what();
-    }
-    return std::nullopt;
-  }
+  return std::move(builder.result());
 }
 
 }  // namespace platform

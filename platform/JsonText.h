@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <string>
 #include <string_view>
 
 #include <rapidjson/reader.h>
+
+#include "Utf8.h"
 
 namespace platform {
 
@@ -29,6 +32,37 @@ class JsonText {
   // A parse error in the words the console has always printed.
   static std::string parseError(const rapidjson::ParseResult& result, bool tooDeep,
                                 std::size_t size);
+
+  // Reads the text into a RapidJSON handler (one with tooDeep()); false, with
+  // the reason in *error (when given), for text that is not JSON, a number
+  // beyond the range of a double, nesting the handler refused, invalid UTF-8,
+  // or a reply too large to hold. Never throws.
+  template <typename Handler>
+  static bool read(std::string_view data, Handler& handler, std::string* error) {
+    const auto refuse = [error](std::string reason) {
+      if (error != nullptr) {
+        *error = std::move(reason);
+      }
+      return false;
+    };
+    // UTF-8 is checked once over the whole text, ASCII eight bytes at a time
+    // (cheaper than the reader's check of each character of each string).
+    if (!Utf8::isValid(data)) {
+      return refuse(
+          "[json.exception.parse_error] parse error: invalid string: ill-formed UTF-8 byte");
+    }
+    try {
+      rapidjson::Reader reader;
+      rapidjson::MemoryStream bytes(data.data(), data.size());
+      const rapidjson::ParseResult result = reader.Parse<kParseFlags>(bytes, handler);
+      if (result.IsError()) {
+        return refuse(parseError(result, handler.tooDeep(), data.size()));
+      }
+      return true;
+    } catch (const std::exception& unexpected) {  // allocation failure on a huge reply
+      return refuse(unexpected.what());
+    }
+  }
 };
 
 }  // namespace platform
