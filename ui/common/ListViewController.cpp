@@ -5,7 +5,6 @@
 #include "net/ServerApi.h"
 #include "platform/Console.h"
 #include "platform/DispatchQueue.h"
-#include "platform/JsonSerialization.h"
 #include "platform/toolkit/Label.h"
 #include "platform/toolkit/NavigationController.h"
 #include "ui/common/RecordText.h"
@@ -69,18 +68,28 @@ void ListViewController::refresh() {
   if (!parameter) {
     return;  // without its record the screen has nothing to ask for
   }
-  fetchBody(*values_.endpoint, *parameter,
-            [self = sharedThis<ListViewController>()](const platform::Data& body) {
-              std::string error;
-              std::optional<ListReply> reply =
-                  ListReply::read(body, self->values_.endpoint->replyKey, &error);
-              if (!reply) {
-                platform::Console::print(error);
-                return false;
-              }
-              self->processListReply(std::move(*reply));
-              return true;
-            });
+  const WebServiceCall::FailureCompletion failed = beginFetch();
+  // The body is read here rather than as a JSON reply, so that a list goes
+  // straight into text and never becomes a value per record.
+  std::shared_ptr<WebServiceCall> call = ServerApi::makeCall(*values_.endpoint);
+  call->setReponseType(ResponseType::DATA);
+  call->callWebserviceWithParams(
+      *parameter, {}, {},
+      [self = sharedThis<ListViewController>(), failed](const platform::Data& body) {
+        std::string error;
+        std::optional<ListReply> reply =
+            ListReply::read(body, self->values_.endpoint->replyKey, &error);
+        if (!reply) {
+          // Not JSON: printed and failed, as a JSON reply that does not parse is.
+          platform::Console::print(error);
+          failed({});
+          return;
+        }
+        self->processListReply(std::move(*reply));
+        // The reply's own work on the main queue comes first, then this count.
+        DispatchQueue::main().async([self] { self->fetchEnded(); });
+      },
+      failed);
   listRequested();
 }
 
@@ -105,25 +114,21 @@ void ListViewController::fetchEnded() {
 
 void ListViewController::fetch(const Endpoint& endpoint, const std::string& parameter,
                                std::function<void(std::optional<nlohmann::json>)> onReply) {
-  fetchBody(endpoint, parameter, [onReply = std::move(onReply)](const platform::Data& body) {
-    std::string error;
-    std::optional<nlohmann::json> reply =
-        platform::JsonSerialization::jsonObjectWithData(body, &error);
-    if (!reply) {
-      platform::Console::print(error);
-      return false;
-    }
-    // Any top-level value parses; only an object reaches the screen as one.
-    onReply(reply->is_object() ? std::move(reply) : std::nullopt);
-    return true;
-  });
+  const WebServiceCall::FailureCompletion failed = beginFetch();
+  // The reply's own work on the main queue comes first, then this count.
+  auto counted = [self = sharedThis<ListViewController>(),
+                  onReply = std::move(onReply)](std::optional<nlohmann::json> reply) {
+    onReply(std::move(reply));
+    DispatchQueue::main().async([self] { self->fetchEnded(); });
+  };
+  ServerApi::makeCall(endpoint)->callWebserviceWithParams(parameter, {}, std::move(counted), {},
+                                                          failed);
 }
 
-void ListViewController::fetchBody(const Endpoint& endpoint, const std::string& parameter,
-                                   std::function<bool(const platform::Data&)> read) {
+WebServiceCall::FailureCompletion ListViewController::beginFetch() {
   showActivity();
   reads_.began();
-  auto failed = [self = sharedThis<ListViewController>()](const WebServiceCall::Failure& failure) {
+  return [self = sharedThis<ListViewController>()](const WebServiceCall::Failure& failure) {
     DispatchQueue::main().async([self, failure] {
       self->fetchEnded();
       self->hideActivity();
@@ -135,20 +140,6 @@ void ListViewController::fetchBody(const Endpoint& endpoint, const std::string& 
       self->showFetchFailure(failure);
     });
   };
-  // The reply's own work on the main queue comes first, then this count.
-  auto counted = [self = sharedThis<ListViewController>(), read = std::move(read),
-                  failed](const platform::Data& body) {
-    if (!read(body)) {
-      failed({});  // not JSON: as if nothing had come
-      return;
-    }
-    DispatchQueue::main().async([self] { self->fetchEnded(); });
-  };
-  // The body is read here rather than as a JSON reply, so that a list goes
-  // straight into text and never becomes a value per record.
-  std::shared_ptr<WebServiceCall> call = ServerApi::makeCall(endpoint);
-  call->setReponseType(ResponseType::DATA);
-  call->callWebserviceWithParams(parameter, {}, {}, std::move(counted), std::move(failed));
 }
 
 void ListViewController::showFetchFailure(const WebServiceCall::Failure& failure) {

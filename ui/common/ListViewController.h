@@ -130,11 +130,9 @@ class ListViewController : public platform::ViewController,
   int countOrEmptyMessage();
   // Reads the list again when the changes concern this screen on show.
   void changesArrived(const ChangeBatch& batch);
-  // Shows the indicator and asks the endpoint; the body of a reply goes to
-  // read on the URL session's queue, which says whether it was JSON. A fetch
-  // that is refused or gets no usable reply stops the indicator and says so.
-  void fetchBody(const Endpoint& endpoint, const std::string& parameter,
-                 std::function<bool(const platform::Data&)> read);
+  // Shows the indicator and counts a read under way; gives what a fetch that
+  // is refused or gets no usable reply runs (indicator stopped, the failure said).
+  WebServiceCall::FailureCompletion beginFetch();
   std::optional<std::size_t> indexAt(platform::IndexPath indexPath) const;
   void fetchEnded();
   // The alert of a failed fetch, unless one is already shown for this screen.
