@@ -14,10 +14,11 @@
 EM_JS(void, startFetch, (int id, const char* url, const char* method, const char* headerLines,
                          const char* body, int bodyLength, int hasBody, double timeoutSeconds,
                          double maxBytes), {
-  const headers = new Headers();
+  // Pairs rather than a Headers object: the page can keep a request as text.
+  const headers = [];
   for (const line of UTF8ToString(headerLines).split("\n")) {
     const colon = line.indexOf(":");
-    if (colon > 0) headers.append(line.slice(0, colon), line.slice(colon + 1).trim());
+    if (colon > 0) headers.push([line.slice(0, colon), line.slice(colon + 1).trim()]);
   }
   const init = { method: UTF8ToString(method), headers, cache: "no-store",
                  credentials: "same-origin", redirect: "follow" };
@@ -33,7 +34,10 @@ EM_JS(void, startFetch, (int id, const char* url, const char* method, const char
     Module.vantoryFetchFinished(id, status, headerText, bytes, failure, detail);
   };
   moved();
-  fetch(UTF8ToString(url), init).then(async (response) => {
+  // The page may have sent this very request already, as it opened.
+  const address = UTF8ToString(url);
+  const sent = Module.vantoryRequest ? Module.vantoryRequest(address, init) : fetch(address, init);
+  sent.then(async (response) => {
     moved();
     const chunks = [];
     let total = 0;

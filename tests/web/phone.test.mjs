@@ -178,6 +178,50 @@ test("a long name is cut short with an ellipsis, shown whole on a long press, in
     await page.close();
   });
 
+test("on a reload the list is asked for while the page is still being read, and a long list comes whole and in order",
+  async () => {
+    const names = Array.from({ length: 250 }, (_, i) => `Row ${String(i + 1).padStart(3, "0")}`);
+    for (const name of names) {
+      await fetch(`${shared.server.url}/kelvane/qx/addStore.php`, {
+        method: "POST", headers: { "Content-Type": "application/x-www-form-urlencoded" },
+        body: `store=${JSON.stringify({ name, created: "Ann Lee" })}`,
+      });
+    }
+    const page = await shared.phone.context.newPage();
+    await page.goto(shared.server.url);  // the visit that begins with the store list
+    await page.getByRole("button", { name: "Row 250", exact: true }).waitFor();
+    // When the list is asked for: while the page is read, or once the change
+    // stream is open (the app reads its list again then).
+    await page.addInitScript(() => {
+      const send = window.fetch;
+      const Stream = window.EventSource;
+      let streamSaid = false;
+      window.EventSource = function (...args) {
+        const stream = new Stream(...args);
+        for (const kind of ["open", "message", "reset"]) stream.addEventListener(kind, () => { streamSaid = true; });
+        return stream;
+      };
+      window.listAskedWhile = [];
+      window.fetch = (input, init) => {
+        if (String(input).includes("getListOfStores")) {
+          window.listAskedWhile.push(streamSaid ? "after the stream" : document.readyState);
+        }
+        return send(input, init);
+      };
+    });
+    const printed = page.waitForEvent("console", (message) => message.text().includes('"Row 250"'));
+    await page.reload();
+    await page.locator("button.cell", { hasText: "Row 250" }).waitFor();
+    await printed;
+    const asked = await page.evaluate(() => window.listAskedWhile);
+    assert.deepEqual(asked.filter((when) => when !== "after the stream"), ["loading"],
+                     "the app's first request is the one the page sent before the app ran");
+    const shown = (await page.locator("button.cell .title").allTextContents())
+      .filter((title) => title.startsWith("Row "));
+    assert.deepEqual(shown, names);
+    await page.close();
+  });
+
 test("prices follow the phone's language, as the desktop app's do for its locale", async () => {
   const german = await shared.phone.browser.newContext({
     viewport: { width: 390, height: 844 }, isMobile: true, hasTouch: true, locale: "de-DE",

@@ -8,6 +8,53 @@ var Module = {
     path.endsWith(".wasm") ? document.querySelector('meta[name="vantory-module"]').content : path,
 };
 
+// The first list is on its way while the module is still being compiled: the
+// page sends again, as it opens, the request the app began with last time,
+// and hands its reply over if the app begins with the same request within a
+// few seconds. Only the request is kept between visits, never a reply.
+(() => {
+  const KEY = "vantory.firstRequest";
+  const WITHIN_MS = 5000;
+  let early = null;
+  try {
+    const kept = localStorage.getItem(KEY);
+    const { url, init } = JSON.parse(kept) || {};
+    if (typeof url === "string" && new URL(url, location.href).origin === location.origin) {
+      const controller = new AbortController();
+      early = { kept, controller, reply: fetch(url, { ...init, signal: controller.signal }) };
+      early.reply.catch(() => {});  // a failure is the app's to see, if it asks
+    }
+  } catch (error) {
+    early = null;  // nothing kept, or not readable: the app asks as it would have
+  }
+  let first = true;
+  Module.vantoryRequest = (url, init) => {
+    if (!first) return fetch(url, init);
+    first = false;
+    const taken = early;
+    early = null;
+    const { signal, body, ...rest } = init;
+    const request = JSON.stringify({ url, init: rest });
+    try {
+      if (init.method === "GET" && body === undefined) localStorage.setItem(KEY, request);
+      else localStorage.removeItem(KEY);
+    } catch (error) {
+      // Storage full or refused: the next visit asks late, nothing worse.
+    }
+    if (!taken) return fetch(url, init);
+    if (taken.kept !== request || performance.now() > WITHIN_MS) {
+      taken.controller.abort();
+      return fetch(url, init);
+    }
+    signal.addEventListener("abort", () => taken.controller.abort());
+    // Sent too soon (the service was not there yet): asked again, as the app would.
+    return taken.reply.catch((error) => {
+      if (signal.aborted) throw error;
+      return fetch(url, init);
+    });
+  };
+})();
+
 (() => {
   const ready = () => typeof Module.vantoryTap === "function";
   const number = (element, name) => Number(element.getAttribute(name));
