@@ -68,9 +68,17 @@ console.log(`100 stores drawn: app ${app} ms, static page ${plain} ms (median of
 await page.goto(server.url);
 await page.getByRole("button", { name: "Big Store", exact: true }).waitFor();
 await page.evaluate(() => {
+  // Frames from the tap on: one of the store list's own that ended before
+  // it is not the store's.
   window.longest = 0;
+  window.tappedAt = Infinity;
+  document.addEventListener("pointerdown", () => {
+    window.tappedAt = Math.min(window.tappedAt, performance.now());
+  }, { capture: true });
   new PerformanceObserver((list) => {
-    for (const entry of list.getEntries()) window.longest = Math.max(window.longest, entry.duration);
+    for (const entry of list.getEntries()) {
+      if (entry.startTime + entry.duration > window.tappedAt) window.longest = Math.max(window.longest, entry.duration);
+    }
   }).observe({ type: "long-animation-frame", buffered: false });
 });
 const opened = Date.now();

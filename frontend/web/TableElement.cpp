@@ -1,11 +1,12 @@
 #include "TableElement.h"
 
-#include <emscripten/emscripten.h>
+#include <emscripten/html5.h>
 
 #include <algorithm>
 
 #include "frontend/web/Dom.h"
 #include "platform/toolkit/Label.h"
+#include "platform/toolkit/ModelObject.h"
 #include "platform/toolkit/TableRowList.h"
 
 namespace vantory::web {
@@ -63,6 +64,22 @@ std::string rowHtml(const Content& content, int id) {
   return html;
 }
 
+// The cells are made only to be read at once into the rows' HTML: what they
+// report while being filled is no change of the screen. Reported, each part
+// of a long list would draw the whole screen again.
+class UnreportedChanges {
+ public:
+  UnreportedChanges() : observer_(platform::ModelObject::observer()) {
+    platform::ModelObject::setObserver(nullptr);
+  }
+  ~UnreportedChanges() { platform::ModelObject::setObserver(observer_); }
+  UnreportedChanges(const UnreportedChanges&) = delete;
+  UnreportedChanges& operator=(const UnreportedChanges&) = delete;
+
+ private:
+  platform::ModelObserver* observer_;
+};
+
 }  // namespace
 
 std::set<TableElement*>& TableElement::live() {
@@ -106,17 +123,32 @@ void TableElement::rebuild() {
   built_ = 0;
   list_.set("innerHTML", std::string());
   ++generation_;
-  appendRows();
+  if (entries_.size() <= kWholeList) {
+    appendRows(false);
+  } else {
+    // The turn that brought a long list was long already: its rows start in
+    // the frame after the one that ends it.
+    scheduleRows(false);
+  }
 }
 
-void TableElement::appendRows() {
-  // What is in view first, then the rest a part at a time in later turns,
+void TableElement::scheduleRows(bool inFrame) {
+  // One part a frame, each put in as its frame starts (a timer could run
+  // two parts before a frame). Asked for outside a frame, the part waits for
+  // the frame after the next one, which draws what the turn changed.
+  emscripten_request_animation_frame(continueRows,
+                                     new Continuation{this, generation_, inFrame ? 0 : 1});
+}
+
+void TableElement::appendRows(bool inFrame) {
+  // What is in view first, then the rest a part at a time in later frames,
   // so that no frame waits for a thousand rows.
   const std::size_t part = built_ > 0                      ? kMoreRows
                            : entries_.size() <= kWholeList ? entries_.size()
                                                            : kFirstRows;
   const std::size_t end = std::min(entries_.size(), built_ + part);
   std::string html;
+  const UnreportedChanges cellsBeingFilled;
   for (; built_ < end; ++built_) {
     const auto& entry = entries_[built_];
     if (entry.header) {
@@ -145,16 +177,22 @@ void TableElement::appendRows() {
   }
   list_.call<void>("insertAdjacentHTML", std::string("beforeend"), html);
   if (built_ < entries_.size()) {
-    emscripten_async_call(continueRows, new Continuation{this, generation_}, 0);
+    scheduleRows(inFrame);
   }
 }
 
-void TableElement::continueRows(void* continuation) {
-  const std::unique_ptr<Continuation> next(static_cast<Continuation*>(continuation));
+EM_BOOL TableElement::continueRows(double /*time*/, void* continuation) {
+  std::unique_ptr<Continuation> next(static_cast<Continuation*>(continuation));
+  if (next->framesToWait > 0) {
+    --next->framesToWait;
+    emscripten_request_animation_frame(continueRows, next.release());
+    return EM_FALSE;
+  }
   // The table may be gone, or built again since, by now.
   if (live().count(next->table) > 0 && next->table->generation_ == next->generation) {
-    next->table->appendRows();
+    next->table->appendRows(true);
   }
+  return EM_FALSE;
 }
 
 }  // namespace vantory::web

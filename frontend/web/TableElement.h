@@ -1,5 +1,6 @@
 #pragma once
 
+#include <emscripten/html5.h>
 #include <emscripten/val.h>
 
 #include <memory>
@@ -27,21 +28,24 @@ class TableElement {
   void update();
 
  private:
-  // A later turn's part of the rows, for the build it was scheduled for.
+  // A later frame's part of the rows, for the build it was scheduled for.
   struct Continuation {
     TableElement* table;
     int generation;
+    int framesToWait;
   };
   // A list this short is built in one turn: cut in parts it would wait a
   // frame for rows that cost less than the frame.
   static constexpr std::size_t kWholeList = 200;
   static constexpr std::size_t kFirstRows = 60;
-  static constexpr std::size_t kMoreRows = 200;
+  static constexpr std::size_t kMoreRows = 100;
   static std::set<TableElement*>& live();
-  static void continueRows(void* continuation);
+  static EM_BOOL continueRows(double time, void* continuation);
 
   void rebuild();
-  void appendRows();
+  // `inFrame`: called as a frame starts, not from a turn of its own.
+  void appendRows(bool inFrame);
+  void scheduleRows(bool inFrame);
 
   std::shared_ptr<platform::TableView> table_;
   emscripten::val element_;

@@ -1,6 +1,7 @@
 #include "WebRenderer.h"
 
 #include <emscripten/bind.h>
+#include <emscripten/em_js.h>
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
@@ -14,6 +15,12 @@ namespace vantory::web {
 using emscripten::val;
 
 namespace {
+
+// clang-format off
+EM_JS(void, queueDrawAtEndOfTurn, (), {
+  queueMicrotask(() => Module.vantoryDraw());
+});
+// clang-format on
 
 WebRenderer*& currentRenderer() {
   static WebRenderer* renderer = nullptr;
@@ -50,15 +57,27 @@ WebRenderer::~WebRenderer() {
 WebRenderer* WebRenderer::current() { return currentRenderer(); }
 
 void WebRenderer::modelChanged(platform::ModelObject& /*object*/) {
-  if (!drawScheduled_) {
-    drawScheduled_ = true;
+  if (drawScheduled_) {
+    return;
+  }
+  drawScheduled_ = true;
+  if (drawing_) {
     emscripten_async_call(drawSoon, this, 0);
+  } else {
+    queueDrawAtEndOfTurn();
   }
 }
 
 void WebRenderer::drawSoon(void* renderer) {
   if (renderer == currentRenderer()) {
     static_cast<WebRenderer*>(renderer)->draw();
+  }
+}
+
+void WebRenderer::drawAtEndOfTurn() {
+  WebRenderer* renderer = currentRenderer();
+  if (renderer != nullptr && renderer->drawScheduled_ && !renderer->drawing_) {
+    renderer->draw();
   }
 }
 
@@ -69,11 +88,13 @@ int WebRenderer::depth(const platform::Window::Front& front) const {
 
 void WebRenderer::draw() {
   drawScheduled_ = false;
+  drawing_ = true;
   const platform::Window::Front front = model_->front();
   showScreen(front.screen);
   drawBar(front);
   showAlert(front.alert);
   followHistory(front);
+  drawing_ = false;
 }
 
 void WebRenderer::showScreen(platform::ViewController* screen) {
@@ -235,4 +256,7 @@ void historyMoved(int depth) {
 }
 }  // namespace
 
-EMSCRIPTEN_BINDINGS(vantory_history) { emscripten::function("vantoryHistory", &historyMoved); }
+EMSCRIPTEN_BINDINGS(vantory_renderer) {
+  emscripten::function("vantoryHistory", &historyMoved);
+  emscripten::function("vantoryDraw", &vantory::web::WebRenderer::drawAtEndOfTurn);
+}

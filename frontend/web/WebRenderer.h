@@ -15,10 +15,15 @@ namespace vantory::web {
 
 // Follows the toolkit model and draws it in the page: the navigation bar
 // (back, the title, the bar's buttons, the turning indicator), the screen in
-// front below it, and an alert as a modal dialog over both. Changes are drawn
-// together in the next turn of the event loop. The browser's history follows
+// front below it, and an alert as a modal dialog over both. The browser's
+// history follows
 // the navigation stack, so that its back button and back gesture go back one
 // screen as the bar's back button does.
+//
+// Changes are drawn as soon as the turn that made them is done, before any
+// other turn or frame: a reply is drawn in the turn it arrives in. What
+// drawing itself changes is drawn in a turn of its own, so that a draw that
+// always changed something could not hold the page.
 class WebRenderer : public platform::ModelObserver {
  public:
   explicit WebRenderer(std::shared_ptr<platform::Window> window);
@@ -29,6 +34,8 @@ class WebRenderer : public platform::ModelObserver {
   void historyMoved(int depth);
 
   static WebRenderer* current();
+  // Draws what changed, if it is not drawn yet (queued by a change).
+  static void drawAtEndOfTurn();
 
  private:
   static void drawSoon(void* renderer);
@@ -48,6 +55,7 @@ class WebRenderer : public platform::ModelObserver {
   std::unique_ptr<AlertElement> alert_;
   ActionIds barActions_;
   bool drawScheduled_ = false;
+  bool drawing_ = false;
   int historyDepth_ = 1;
 };
 

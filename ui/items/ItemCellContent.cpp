@@ -1,5 +1,7 @@
 #include "ItemCellContent.h"
 
+#include <chrono>
+
 #include "net/RecordKeys.h"
 #include "platform/DispatchQueue.h"
 #include "platform/toolkit/Label.h"
@@ -24,7 +26,10 @@ void ItemCellContent::fill(platform::TableViewCell& cell, const nlohmann::json& 
 }
 
 void ItemCellContent::prepare() {
-  platform::DispatchQueue::main().async([] { Currency::prepare(); });
+  // A turn of its own, after the one that sent the request and drew the
+  // screen: the first price formatted can cost a frame.
+  platform::DispatchQueue::main().asyncAfter(std::chrono::milliseconds(0),
+                                             [] { Currency::prepare(); });
 }
 
 }  // namespace vantory
