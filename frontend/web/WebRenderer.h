@@ -16,9 +16,8 @@ namespace vantory::web {
 // Follows the toolkit model and draws it in the page: the navigation bar
 // (back, the title, the bar's buttons, the turning indicator), the screen in
 // front below it, and an alert as a modal dialog over both. The browser's
-// history follows
-// the navigation stack, so that its back button and back gesture go back one
-// screen as the bar's back button does.
+// history follows the navigation stack, so that its back button and back
+// gesture go back one screen as the bar's back button does.
 //
 // Changes are drawn as soon as the turn that made them is done, before any
 // other turn or frame: a reply is drawn in the turn it arrives in. What
