@@ -1,12 +1,34 @@
 // The page's side of the app: passes what a person does to the module (by
 // the numbers the module put on its elements) and takes the module's file
-// name from the page. Everything drawn is drawn by the module.
+// name from the page. Everything drawn is drawn by the module. It is the
+// page's first script, in its head, so that the module and the first list
+// are on their way while the rest of the page is read.
 "use strict";
 
-var Module = {
-  locateFile: (path) =>
-    path.endsWith(".wasm") ? document.querySelector('meta[name="vantory-module"]').content : path,
-};
+var Module = (() => {
+  const file = document.querySelector('meta[name="vantory-module"]').content;
+  const fetched = () => fetch(file, { credentials: "same-origin" });
+  // Compiled as it arrives, while the rest of the page is still read; from
+  // its bytes where the browser cannot compile a stream.
+  const compiled = (WebAssembly.compileStreaming
+    ? WebAssembly.compileStreaming(fetched())
+    : Promise.reject(new Error("no streaming compile")))
+    .catch(() => fetched().then((response) => response.arrayBuffer())
+      .then((bytes) => WebAssembly.compile(bytes)));
+  return {
+    locateFile: (path) => (path.endsWith(".wasm") ? file : path),
+    instantiateWasm(imports, started) {
+      compiled.then((module) => WebAssembly.instantiate(module, imports)
+        .then((instance) => started(instance, module)))
+        .catch((error) => {
+          console.error("vantory: the app cannot start: " + error);
+          const screen = document.getElementById("screen");
+          if (screen) screen.textContent = "Vantory cannot start: " + error;
+        });
+      return {};  // started later, by `started`
+    },
+  };
+})();
 
 // The first list is on its way while the module is still being compiled: the
 // page sends again, as it opens, the request the app began with last time,
