@@ -1,8 +1,18 @@
 #include "Dom.h"
 
+#include <emscripten/em_js.h>
+#include <emscripten/emscripten.h>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
+
+// clang-format off
+EM_JS(void, queueBoundCall, (const char* name), {
+  const bound = UTF8ToString(name);
+  queueMicrotask(() => Module[bound]());
+});
+// clang-format on
 
 namespace vantory::web {
 
@@ -90,5 +100,7 @@ std::string Dom::alignment(platform::TextAlignment alignment) {
   }
   return "left";
 }
+
+void Dom::callAtEndOfTurn(const char* name) { queueBoundCall(name); }
 
 }  // namespace vantory::web

@@ -34,6 +34,11 @@ class Dom {
   static std::string colorClass(const platform::Color& color);
   static void applyFont(const emscripten::val& element, const platform::Font& font);
   static std::string alignment(platform::TextAlignment alignment);
+
+  // Calls the module's function bound under `name` as soon as the running
+  // turn of the event loop ends: before any other turn or frame, never inside
+  // the caller.
+  static void callAtEndOfTurn(const char* name);
 };
 
 }  // namespace vantory::web

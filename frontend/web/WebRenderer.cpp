@@ -1,7 +1,6 @@
 #include "WebRenderer.h"
 
 #include <emscripten/bind.h>
-#include <emscripten/em_js.h>
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
@@ -15,12 +14,6 @@ namespace vantory::web {
 using emscripten::val;
 
 namespace {
-
-// clang-format off
-EM_JS(void, queueDrawAtEndOfTurn, (), {
-  queueMicrotask(() => Module.vantoryDraw());
-});
-// clang-format on
 
 WebRenderer*& currentRenderer() {
   static WebRenderer* renderer = nullptr;
@@ -64,7 +57,7 @@ void WebRenderer::modelChanged(platform::ModelObject& /*object*/) {
   if (drawing_) {
     emscripten_async_call(drawSoon, this, 0);
   } else {
-    queueDrawAtEndOfTurn();
+    Dom::callAtEndOfTurn("vantoryDraw");
   }
 }
 

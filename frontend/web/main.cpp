@@ -36,16 +36,6 @@ EM_JS(void, printWhenIdle, (const char* text, int length), {
 });
 // clang-format on
 
-// Work queued on the main queue runs as soon as the running turn is done,
-// before any other turn: never inside the call that queued it, and a reply
-// is drawn in the turn it arrived in, not after whatever else the page has
-// queued meanwhile.
-// clang-format off
-EM_JS(void, queueMainDrain, (), {
-  queueMicrotask(() => Module.vantoryDrainMain());
-});
-// clang-format on
-
 namespace {
 
 bool& drainScheduled() {
@@ -58,10 +48,13 @@ void drainMainQueue() {
   platform::DispatchQueue::main().drain();
 }
 
+// Work queued on the main queue runs as soon as the running turn is done:
+// never inside the call that queued it, and a reply is drawn in the turn it
+// arrived in, not after whatever else the page has queued meanwhile.
 void scheduleDrain() {
   if (!drainScheduled()) {
     drainScheduled() = true;
-    queueMainDrain();
+    vantory::web::Dom::callAtEndOfTurn("vantoryDrainMain");
   }
 }
 
