@@ -54,6 +54,14 @@ test("with the network cut after one visit, the app still opens and shows its ow
     });
     await page.reload();
     await page.waitForFunction(() => navigator.serviceWorker.controller !== null);
+    await page.getByRole("button", { name: "Refresh" }).waitFor();
+    // Routed by the browser itself: the app's files from the kept copy, the
+    // list from the network, neither through the worker's script.
+    const sources = await page.evaluate(() => performance.getEntriesByType("resource")
+      .map((entry) => [new URL(entry.name).pathname.replace(/.*\//, ""), entry.workerFinalSourceType]));
+    const routed = (pattern) => [...new Set(sources.filter(([file]) => pattern.test(file)).map(([, source]) => source))];
+    assert.deepEqual(routed(/\.wasm$/), ["cache"]);
+    assert.deepEqual(routed(/^getListOfStores\.php$/), ["network"]);
     await shared.phone.context.setOffline(true);
     try {
       await page.reload();
