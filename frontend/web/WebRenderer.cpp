@@ -37,8 +37,12 @@ WebRenderer::WebRenderer(std::shared_ptr<platform::Window> window)
       alertLayer_(Dom::byId("alert")) {
   currentRenderer() = this;
   platform::ModelObject::setObserver(this);
-  // A reload starts again at the first screen.
-  history().call<void>("replaceState", depthState(1), std::string(""));
+  // A reload starts again at the first screen. A new page's entry has no
+  // state yet, which counts as the first screen: replacing it would cost the
+  // start a few milliseconds for nothing.
+  if (!history()["state"].isNull()) {
+    history().call<void>("replaceState", depthState(1), std::string(""));
+  }
   draw();
 }
 
@@ -120,7 +124,12 @@ void WebRenderer::showScreen(platform::ViewController* screen) {
     }
     main_.call<void>("replaceChildren", element->element());
     element->update();
-    scroller.set("scrollTop", element->scrollTop);
+    // The page opens at its top. Setting the scroll there anyway would lay
+    // out the whole page at once, in the middle of the app's start.
+    if (screenShownBefore_) {
+      scroller.set("scrollTop", element->scrollTop);
+    }
+    screenShownBefore_ = true;
     shown_ = element.get();
   } else {
     element->update();

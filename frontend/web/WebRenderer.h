@@ -53,6 +53,7 @@ class WebRenderer : public platform::ModelObserver {
   ScreenElement* shown_ = nullptr;
   std::unique_ptr<AlertElement> alert_;
   ActionIds barActions_;
+  bool screenShownBefore_ = false;
   bool drawScheduled_ = false;
   bool drawing_ = false;
   int historyDepth_ = 1;
