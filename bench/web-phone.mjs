@@ -45,6 +45,9 @@ await page.getByRole("textbox", { name: "Last Name" }).fill("User");
 await page.getByRole("button", { name: "Save" }).click();
 await page.getByRole("button", { name: "Store 100", exact: true }).waitFor();
 console.log(`first visit: ${(bytes / 1024).toFixed(0)} KB transferred (limit 1,024 KB)`);
+// The app's files are kept once the worker is installed: until then the
+// install's own downloads share the machine with the loads measured below.
+await page.evaluate(() => navigator.serviceWorker.ready);
 
 // 2. Navigation to 100 stores drawn, app and static page (the cache as on a
 // second visit: the app's files kept, the list fetched).
