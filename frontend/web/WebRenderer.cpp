@@ -59,19 +59,13 @@ void WebRenderer::modelChanged(platform::ModelObject& /*object*/) {
   }
   drawScheduled_ = true;
   if (drawing_) {
-    emscripten_async_call(drawSoon, this, 0);
+    emscripten_async_call([](void* /*unused*/) { drawIfPending(); }, nullptr, 0);
   } else {
     Dom::callAtEndOfTurn("vantoryDraw");
   }
 }
 
-void WebRenderer::drawSoon(void* renderer) {
-  if (renderer == currentRenderer()) {
-    static_cast<WebRenderer*>(renderer)->draw();
-  }
-}
-
-void WebRenderer::drawAtEndOfTurn() {
+void WebRenderer::drawIfPending() {
   WebRenderer* renderer = currentRenderer();
   if (renderer != nullptr && renderer->drawScheduled_ && !renderer->drawing_) {
     renderer->draw();
@@ -260,5 +254,5 @@ void historyMoved(int depth) {
 
 EMSCRIPTEN_BINDINGS(vantory_renderer) {
   emscripten::function("vantoryHistory", &historyMoved);
-  emscripten::function("vantoryDraw", &vantory::web::WebRenderer::drawAtEndOfTurn);
+  emscripten::function("vantoryDraw", &vantory::web::WebRenderer::drawIfPending);
 }

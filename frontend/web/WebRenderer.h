@@ -33,11 +33,11 @@ class WebRenderer : public platform::ModelObserver {
   void historyMoved(int depth);
 
   static WebRenderer* current();
-  // Draws what changed, if it is not drawn yet (queued by a change).
-  static void drawAtEndOfTurn();
+  // Draws what changed, if it is not drawn yet: queued by a change, at the
+  // end of its turn or, for a change made while drawing, in a turn of its own.
+  static void drawIfPending();
 
  private:
-  static void drawSoon(void* renderer);
   void draw();
   void drawBar(const platform::Window::Front& front);
   void showScreen(platform::ViewController* screen);
