@@ -219,6 +219,15 @@ test("on a reload the list is asked for while the page is still being read, and 
     const shown = (await page.locator("button.cell .title").allTextContents())
       .filter((title) => title.startsWith("Row "));
     assert.deepEqual(shown, names);
+    // Whatever the kept request has become, the app starts and asks as it would.
+    const seenBefore = shared.phone.problems.length;
+    for (const kept of ["not json", "5", '{"url":7,"init":"x"}', '{"url":"https://elsewhere.example/"}',
+                        '{"url":"/kelvane/qx/getListOfStores.php","init":{"method":"NO SUCH"}}']) {
+      await page.evaluate((value) => localStorage.setItem("vantory.firstRequest", value), kept);
+      await page.reload();
+      await page.locator("button.cell", { hasText: "Row 250" }).waitFor();
+    }
+    assert.deepEqual(shared.phone.problems.slice(seenBefore), []);
     await page.close();
   });
 
