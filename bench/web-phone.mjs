@@ -50,8 +50,12 @@ console.log(`first visit: ${(bytes / 1024).toFixed(0)} KB transferred (limit 1,0
 await page.evaluate(() => navigator.serviceWorker.ready);
 
 // 2. Navigation to 100 stores drawn, app and static page (the cache as on a
-// second visit: the app's files kept, the list fetched).
-const drawn = async (url, last) => {
+// second visit: the app's files kept, the list fetched). Timed twice, in
+// loads of their own: as Playwright sees it, and by the page's own clock up
+// to the end of the frame that first shows the 100th store. Playwright looks
+// again only after 20, 50, then 100 ms, so its figure moves in those steps;
+// the page's clock does not.
+const waited = async (url, last) => {
   const times = [];
   for (let run = 0; run < runs; run += 1) {
     const start = Date.now();
@@ -63,9 +67,29 @@ const drawn = async (url, last) => {
   }
   return median(times);
 };
-const app = await drawn(server.url, "Store 100");
-const plain = await drawn(`${server.url}/static.html`, "Store 100");
-console.log(`100 stores drawn: app ${app} ms, static page ${plain} ms (median of ${runs}; ratio ${(app / plain).toFixed(2)}, limit 2)`);
+const shown = async (url) => {
+  const times = [];
+  for (let run = 0; run < runs; run += 1) {
+    await page.goto(url);
+    times.push(await (await page.waitForFunction(() => window.benchShownAt)).jsonValue());
+  }
+  return Math.round(median(times));
+};
+const app = { waited: await waited(server.url, "Store 100") };
+const plain = { waited: await waited(`${server.url}/static.html`, "Store 100") };
+const clock = await page.addInitScript((last) => {
+  const cells = document.getElementsByClassName("cell");
+  new MutationObserver((changes, observer) => {
+    if (cells.length < 100 || ![...cells].some((cell) => cell.textContent.includes(last))) return;
+    observer.disconnect();
+    requestAnimationFrame(() => setTimeout(() => { window.benchShownAt = performance.now(); }));
+  }).observe(document, { childList: true, subtree: true });
+}, "Store 100");
+app.shown = await shown(server.url);
+plain.shown = await shown(`${server.url}/static.html`);
+await clock.dispose();
+console.log(`100 stores drawn: app ${app.waited} ms, static page ${plain.waited} ms (median of ${runs}; ratio ${(app.waited / plain.waited).toFixed(2)}, limit 2)`);
+console.log(`  by the page's clock, to the frame that shows them: app ${app.shown} ms, static page ${plain.shown} ms (ratio ${(app.shown / plain.shown).toFixed(2)})`);
 
 // 3. The 1,000-deal store: opened, drawn and scrolled to the end.
 await page.goto(server.url);
