@@ -130,61 +130,125 @@ void WebRenderer::showScreen(platform::ViewController* screen) {
   }
 }
 
-void WebRenderer::drawBar(const platform::Window::Front& front) {
-  barActions_.clear();
-  Dom::clear(bar_);
+bool WebRenderer::BarContent::sameAs(const BarContent& other) const {
+  const auto sameButtons = [](const std::vector<Button>& one, const std::vector<Button>& another) {
+    return std::equal(one.begin(), one.end(), another.begin(), another.end(),
+                      [](const Button& a, const Button& b) {
+                        // The same item, still there: its tap goes where it went.
+                        const auto item = a.item.lock();
+                        return item != nullptr && item == b.item.lock() && a.text == b.text &&
+                               a.enabled == b.enabled;
+                      });
+  };
+  return screen == other.screen && back == other.back && tint == other.tint &&
+         titleColor == other.titleColor && title == other.title && sameButtons(left, other.left) &&
+         sameButtons(right, other.right);
+}
+
+WebRenderer::BarContent WebRenderer::barContent(const platform::Window::Front& front) const {
+  BarContent content;
+  content.screen = front.screen;
   if (front.screen == nullptr) {
-    return;
+    return content;
   }
-  std::string tint = "inherit";
-  std::string titleColor = "inherit";
   if (front.navigation != nullptr) {
     const auto& bar = front.navigation->navigationBar();
     if (bar.tintColor()) {
-      tint = Dom::color(*bar.tintColor());
+      content.tint = Dom::color(*bar.tintColor());
     }
     if (bar.titleTextAttributes().foregroundColor) {
-      titleColor = Dom::color(*bar.titleTextAttributes().foregroundColor);
+      content.titleColor = Dom::color(*bar.titleTextAttributes().foregroundColor);
     }
   }
-  Dom::setStyle(bar_, "--tint", tint);
+  if (depth(front) > 1) {
+    content.back = front.navigation;
+  }
+  const auto& item = front.screen->navigationItem();
+  content.title = item.title();
+  const auto button = [](const std::shared_ptr<platform::BarButtonItem>& bar) {
+    const bool refresh = bar->systemItem() == platform::BarButtonSystemItem::refresh;
+    return BarContent::Button{bar, refresh && bar->title().empty() ? "Refresh" : bar->title(),
+                              bar->isEnabled()};
+  };
+  for (const auto& bar : item.leftBarButtonItems()) {
+    content.left.push_back(button(bar));
+  }
+  // The first right item sits at the outer edge.
+  const auto& rightItems = item.rightBarButtonItems();
+  for (auto bar = rightItems.rbegin(); bar != rightItems.rend(); ++bar) {
+    content.right.push_back(button(*bar));
+  }
+  return content;
+}
+
+std::optional<int> WebRenderer::focusedBarButton() const {
+  const val focused = val::global("document")["activeElement"];
+  if (focused.isNull() || !bar_.call<bool>("contains", focused)) {
+    return std::nullopt;
+  }
+  const val buttons = bar_.call<val>("querySelectorAll", std::string("button"));
+  const int count = buttons["length"].as<int>();
+  for (int index = 0; index < count; ++index) {
+    if (buttons[index].strictlyEquals(focused)) {
+      return index;
+    }
+  }
+  return std::nullopt;
+}
+
+void WebRenderer::drawBar(const platform::Window::Front& front) {
+  BarContent content = barContent(front);
+  if (content.sameAs(barShown_)) {
+    return;
+  }
+  // On the same screen the keyboard stays where it was.
+  const std::optional<int> focused =
+      content.screen == barShown_.screen ? focusedBarButton() : std::nullopt;
+  barShown_ = std::move(content);
+  const BarContent& shown = barShown_;
+  barActions_.clear();
+  Dom::clear(bar_);
+  if (shown.screen == nullptr) {
+    return;
+  }
+  Dom::setStyle(bar_, "--tint", shown.tint);
   val left = Dom::create("div", "side left");
   val right = Dom::create("div", "side right");
-  if (depth(front) > 1) {
-    platform::NavigationController* navigation = front.navigation;
+  if (platform::NavigationController* navigation = shown.back) {
     val back =
         barActions_.button("back", [navigation] { navigation->popViewControllerAnimated(true); });
     back.call<void>("setAttribute", std::string("aria-label"), std::string("Back"));
     Dom::setText(back, std::string("\xE2\x80\xB9 Back"));  // ‹ Back
     left.call<void>("append", back);
   }
-  const auto& item = front.screen->navigationItem();
-  const auto addButton = [this](val& side, const std::shared_ptr<platform::BarButtonItem>& bar) {
-    std::weak_ptr<platform::BarButtonItem> weak = bar;
-    val button = barActions_.button("bar-button", [weak] {
+  const auto addButton = [this](val& side, const BarContent::Button& bar) {
+    val button = barActions_.button("bar-button", [weak = bar.item] {
       if (auto tapped = weak.lock()) {
         tapped->tap();
       }
     });
-    const bool refresh = bar->systemItem() == platform::BarButtonSystemItem::refresh;
-    Dom::setText(button, refresh && bar->title().empty() ? std::string("Refresh") : bar->title());
-    button.set("disabled", !bar->isEnabled());
+    Dom::setText(button, bar.text);
+    button.set("disabled", !bar.enabled);
     side.call<void>("append", button);
   };
-  for (const auto& bar : item.leftBarButtonItems()) {
+  for (const auto& bar : shown.left) {
     addButton(left, bar);
   }
-  // The first right item sits at the outer edge.
-  const auto& rightItems = item.rightBarButtonItems();
-  for (auto bar = rightItems.rbegin(); bar != rightItems.rend(); ++bar) {
-    addButton(right, *bar);
+  for (const auto& bar : shown.right) {
+    addButton(right, bar);
   }
   val title = Dom::create("h1", "title");
-  Dom::setText(title, item.title());
-  title.set("title", item.title().value_or(""));
-  Dom::setStyle(title, "color", titleColor);
+  Dom::setText(title, shown.title);
+  title.set("title", shown.title.value_or(""));
+  Dom::setStyle(title, "color", shown.titleColor);
   bar_.call<void>("append", left, title, right);
-  val::global("document").set("title", item.title().value_or("Vantory"));
+  val::global("document").set("title", shown.title.value_or("Vantory"));
+  if (focused) {
+    const val buttons = bar_.call<val>("querySelectorAll", std::string("button"));
+    if (*focused < buttons["length"].as<int>()) {
+      buttons[*focused].call<void>("focus");
+    }
+  }
 }
 
 void WebRenderer::showAlert(platform::AlertController* alert) {

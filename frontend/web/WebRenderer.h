@@ -4,6 +4,9 @@
 
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "frontend/web/Actions.h"
 #include "frontend/web/AlertElement.h"
@@ -38,8 +41,31 @@ class WebRenderer : public platform::ModelObserver {
   static void drawIfPending();
 
  private:
+  // What the bar shows and whose buttons it holds. The bar is built again
+  // only when that changes: a button built again under a finger loses its
+  // tap, and one with the keyboard's focus loses the focus.
+  struct BarContent {
+    struct Button {
+      std::weak_ptr<platform::BarButtonItem> item;
+      std::string text;
+      bool enabled = true;
+    };
+    platform::ViewController* screen = nullptr;
+    platform::NavigationController* back = nullptr;  // popped by the back button, if shown
+    std::string tint = "inherit";
+    std::string titleColor = "inherit";
+    std::optional<std::string> title;
+    std::vector<Button> left;
+    std::vector<Button> right;  // the outer one first
+
+    bool sameAs(const BarContent& other) const;
+  };
+
   void draw();
+  BarContent barContent(const platform::Window::Front& front) const;
   void drawBar(const platform::Window::Front& front);
+  // The place among the bar's buttons of the one with the keyboard's focus.
+  std::optional<int> focusedBarButton() const;
   void showScreen(platform::ViewController* screen);
   void showAlert(platform::AlertController* alert);
   void followHistory(const platform::Window::Front& front);
@@ -53,6 +79,7 @@ class WebRenderer : public platform::ModelObserver {
   ScreenElement* shown_ = nullptr;
   std::unique_ptr<AlertElement> alert_;
   ActionIds barActions_;
+  BarContent barShown_;
   bool screenShownBefore_ = false;
   bool drawScheduled_ = false;
   bool drawing_ = false;

@@ -178,6 +178,43 @@ test("a long name is cut short with an ellipsis, shown whole on a long press, in
     await page.close();
   });
 
+test("the bar's buttons outlast a redraw: the keyboard keeps its place and a held finger its tap",
+  async () => {
+    const page = await shared.phone.context.newPage();
+    await page.goto(shared.server.url);
+    await page.getByRole("button", { name: /Café & Co/ }).waitFor();
+
+    // Refresh from the keyboard, twice: each press draws the screen twice
+    // (the spinner shown, then the list with the spinner gone).
+    const refresh = page.getByRole("button", { name: "Refresh", exact: true });
+    await refresh.focus();
+    for (let press = 1; press <= 2; press += 1) {
+      const read = page.waitForResponse((response) => response.url().includes("getListOfStores"),
+                                        { timeout: 10000 });
+      await page.keyboard.press("Enter");
+      await read;
+      await page.locator(".spinner").waitFor({ state: "hidden" });
+      assert.equal(await page.evaluate(() => document.activeElement?.textContent), "Refresh",
+                   `the focus after press ${press}`);
+    }
+
+    // A finger held on Add while someone else's store arrives and the list is
+    // drawn again: lifted, it opens the dialog.
+    const add = await page.getByRole("button", { name: "Add", exact: true }).boundingBox();
+    await page.mouse.move(add.x + add.width / 2, add.y + add.height / 2);
+    await page.mouse.down();
+    await fetch(`${shared.server.url}/kelvane/qx/addStore.php`, {
+      method: "POST", headers: { "Content-Type": "application/x-www-form-urlencoded" },
+      body: `store=${JSON.stringify({ name: "Corner Shop", created: "Bo" })}`,
+    });
+    await page.getByRole("button", { name: /Corner Shop/ }).waitFor();
+    await page.mouse.up();
+    await page.getByRole("dialog").waitFor({ timeout: 10000 });
+    await page.keyboard.press("Escape");
+    await page.getByRole("dialog").waitFor({ state: "detached" });
+    await page.close();
+  });
+
 test("on a reload the list is asked for while the page is still being read, and a long list comes whole and in order",
   async () => {
     const names = Array.from({ length: 250 }, (_, i) => `Row ${String(i + 1).padStart(3, "0")}`);
