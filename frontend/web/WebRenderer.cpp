@@ -181,12 +181,16 @@ WebRenderer::BarContent WebRenderer::barContent(const platform::Window::Front& f
   return content;
 }
 
+val WebRenderer::barButtons() const {
+  return bar_.call<val>("querySelectorAll", std::string("button"));
+}
+
 std::optional<int> WebRenderer::focusedBarButton() const {
   const val focused = val::global("document")["activeElement"];
   if (focused.isNull() || !bar_.call<bool>("contains", focused)) {
     return std::nullopt;
   }
-  const val buttons = bar_.call<val>("querySelectorAll", std::string("button"));
+  const val buttons = barButtons();
   const int count = buttons["length"].as<int>();
   for (int index = 0; index < count; ++index) {
     if (buttons[index].strictlyEquals(focused)) {
@@ -244,7 +248,7 @@ void WebRenderer::drawBar(const platform::Window::Front& front) {
   bar_.call<void>("append", left, title, right);
   val::global("document").set("title", shown.title.value_or("Vantory"));
   if (focused) {
-    const val buttons = bar_.call<val>("querySelectorAll", std::string("button"));
+    const val buttons = barButtons();
     if (*focused < buttons["length"].as<int>()) {
       buttons[*focused].call<void>("focus");
     }

@@ -64,6 +64,7 @@ class WebRenderer : public platform::ModelObserver {
   void draw();
   BarContent barContent(const platform::Window::Front& front) const;
   void drawBar(const platform::Window::Front& front);
+  emscripten::val barButtons() const;
   // The place among the bar's buttons of the one with the keyboard's focus.
   std::optional<int> focusedBarButton() const;
   void showScreen(platform::ViewController* screen);
